@@ -1,0 +1,5 @@
+#include "engine/Associations.h"
+
+#include "engine/InstallState.h"
+
+void AssociationTableDeleter::operator()(FileAssociation* table) const { delete[] table; }

@@ -1,0 +1,103 @@
+#include "engine/InstallState.h"
+
+#include "engine/Associations.h"
+#include "engine/RegistryRecords.h"
+#include "platform/Error.h"
+#include "platform/Files.h"
+
+#include <algorithm>
+
+namespace {
+
+InstallState state;
+
+bool EndsWithDelimiter(const std::string& path) { return !path.empty() && path.back() == '\\'; }
+
+bool IsUncPath(const std::string& path) { return path.rfind("\\\\", 0) == 0; }
+
+bool HasDrive(const std::string& path) { return path.size() >= 2 && path[1] == ':'; }
+
+// "C:", or "\\server\share" for a network path; empty when the path names no drive.
+std::string DrivePart(const std::string& path) {
+    if (HasDrive(path)) return path.substr(0, 2);
+    if (!IsUncPath(path)) return {};
+    const auto server = path.find('\\', 2);
+    if (server == std::string::npos) return path;
+    const auto share = path.find('\\', server + 1);
+    return path.substr(0, share);
+}
+
+bool IsRooted(const std::string& path) {
+    return (HasDrive(path) && path.size() >= 3 && path[2] == '\\') || (!path.empty() && path[0] == '\\');
+}
+
+} // namespace
+
+InstallState& State() { return state; }
+
+void ResetInstallState() {
+    state.InstallMode = InstallMode::Fresh;
+    state.WizardPage = 0;
+    state.InstallFolder.clear();
+    state.MainFileName.clear();
+    state.Associations.reset();
+    state.SkippedEntries.clear();
+}
+
+std::string IncludeTrailingDelimiter(const std::string& path) {
+    return EndsWithDelimiter(path) ? path : path + '\\';
+}
+
+std::string FolderPart(const std::string& path) {
+    const auto last = path.rfind('\\');
+    return last == std::string::npos ? std::string() : path.substr(0, last);
+}
+
+std::string DefaultFolder() {
+    const std::string system = IncludeTrailingDelimiter(platform::SystemDirectory());
+    return DrivePart(system) + "\\" + ProductIdentity::kDefaultFolderTail;
+}
+
+std::string ApplySuffix(const std::string& folder) {
+    if (folder.find(ProductIdentity::kSuffixTest) != std::string::npos) return folder;
+    return folder + ProductIdentity::kSuffixHead + ProductIdentity::kVersion;
+}
+
+void ProposeFreshFolder() {
+    state.InstallMode = InstallMode::Fresh;
+    state.InstallFolder = ApplySuffix(IncludeTrailingDelimiter(DefaultFolder()));
+}
+
+void FolderChosen(const std::string& folder) {
+    state.InstallFolder = ApplySuffix(IncludeTrailingDelimiter(folder));
+}
+
+void FinaliseFolder(const std::string& folderText) {
+    state.InstallFolder = ApplySuffix(folderText);
+    // Not checked on purpose: a folder that cannot be made shows up as files that cannot be written.
+    ForceDirectories(state.InstallFolder);
+    state.InstallFolder = IncludeTrailingDelimiter(state.InstallFolder);
+}
+
+void InitInstallState() {
+    DefaultFolder();
+    if (FindInstalledCopy()) {
+        // The mode is fixed before the path is read, so a bad stored value still leaves a reinstall.
+        state.InstallMode = InstallMode::Reinstall;
+        state.InstallFolder = ReadInstallPath();
+    } else {
+        ProposeFreshFolder();
+    }
+}
+
+bool ForceDirectories(const std::string& folder) {
+    // A relative name would depend on whatever the current folder happens to be.
+    if (folder.empty() || !IsRooted(folder)) throw platform::Error("Unable to create directory");
+    std::string dir = folder;
+    while (dir.size() > 1 && EndsWithDelimiter(dir)) dir.pop_back();
+    const std::string drive = DrivePart(dir);
+    if (dir.size() <= std::max<std::size_t>(drive.size(), 1) || platform::DirectoryExists(dir)) return true;
+    const std::string parent = FolderPart(dir);
+    if (!parent.empty() && !ForceDirectories(parent + '\\')) return false;
+    return platform::CreateDirectory(dir);
+}

@@ -1,0 +1,60 @@
+#pragma once
+// What is being installed, the state of this one installer run, and the install-folder rules.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ProductIdentity {
+inline constexpr const char* kProductName = "Torvek Pellum "; // the trailing space is part of it
+inline constexpr const char* kVersion = "3.9.8.7";
+inline constexpr const char* kMakerFolder = "Torvek";
+inline constexpr const char* kSuffixTest = "Torvek\\Pellum 3.9.8.7";
+inline constexpr const char* kSuffixHead = "Torvek\\Pellum ";
+inline constexpr const char* kDefaultFolderTail = "Program Files\\";
+inline constexpr const char* kManualPath = "\\Help\\TorvekKELHelp.pdf";
+} // namespace ProductIdentity
+
+enum class InstallMode : std::uint8_t { Fresh = 0, Reinstall = 1 };
+
+struct FileAssociation;
+struct AssociationTableDeleter {
+    void operator()(FileAssociation* table) const;
+};
+using AssociationTable = std::unique_ptr<FileAssociation[], AssociationTableDeleter>;
+
+// A payload entry that extraction did not write, kept so the wizard can report them once.
+struct SkippedEntry {
+    unsigned number;
+    std::string destination; // the full path when it could be formed, else the catalogue string
+    std::string reason;
+};
+
+struct InstallState {
+    ::InstallMode InstallMode = ::InstallMode::Fresh;
+    std::uint8_t WizardPage = 0;
+    std::string InstallFolder;
+    std::string MainFileName;
+    AssociationTable Associations; // present only while the association page is open
+    std::vector<SkippedEntry> SkippedEntries;
+};
+
+// The process-wide record, alive until the process ends.
+InstallState& State();
+// Back to the state of a new process (unit tests run many installs in one process).
+void ResetInstallState();
+
+std::string IncludeTrailingDelimiter(const std::string& path);
+std::string DefaultFolder();
+std::string ApplySuffix(const std::string& folder);
+void ProposeFreshFolder();
+void FolderChosen(const std::string& folder);
+void FinaliseFolder(const std::string& folderText);
+void InitInstallState();
+
+// Creates a folder and all its missing parents, outermost first. An empty or unrooted (relative)
+// name raises "Unable to create directory"; any other failure returns false.
+bool ForceDirectories(const std::string& folder);
+
+// Everything before the last "\" (empty when there is none).
+std::string FolderPart(const std::string& path);

@@ -1,0 +1,19 @@
+#pragma once
+// The payload catalogue carried in the installer's resources, and its extraction below InstallFolder.
+//
+// Entry n is the raw data resource "FILE<n>" (the file's bytes) plus string-table string n (its
+// destination relative to InstallFolder, "/" as separator). The catalogue ends at the first missing
+// data resource; the counter is 8-bit, so at most 255 entries.
+#include <optional>
+#include <string>
+
+inline constexpr std::size_t kMaxPathLength = 255;
+
+// Why a destination string cannot be used, or empty when it is safe: missing, absolute, with a drive,
+// with a ".." part, or making a full path longer than 255 characters.
+std::optional<std::string> DestinationProblem(const std::optional<std::string>& destination,
+                                              const std::string& installFolder);
+
+// Writes every entry below State().InstallFolder (which ends with "\"), sets MainFileName from entry 1,
+// reports one progress step per entry and records every entry it could not write in SkippedEntries.
+void ExtractPayload();

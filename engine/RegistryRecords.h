@@ -1,0 +1,41 @@
+#pragma once
+// The product key and the uninstall entry, and finding an installed copy at start-up.
+//
+// HKEY_LOCAL_MACHINE
+//   Software\Torvek\Pellum 3.9.8.7
+//     InstallPath       REG_SZ  <InstallFolder>                     (ends with "\")
+//   Software\Microsoft\Windows\CurrentVersion\Uninstall\Torvek KEL 3.9.8.7
+//     DisplayIcon       REG_SZ  <InstallFolder>TorvekKel3.exe
+//     DisplayName       REG_SZ  Pellum 3.9.8.7
+//     UninstallString   REG_SZ  "<InstallFolder>uninstall.exe"     (quoted: the folder may hold spaces)
+#include <cstdint>
+#include <string>
+
+#include "platform/Registry.h"
+
+namespace RegistryNames {
+inline constexpr const char* kMakerKey = "Software\\Torvek";
+inline constexpr const char* kProductKey = "Software\\Torvek\\Pellum 3.9.8.7";
+inline constexpr const char* kProductKeyLookup = "Software\\Torvek\\Pellum 3.9.8.7\\";
+inline constexpr const char* kInstallPath = "InstallPath";
+inline constexpr const char* kUninstallKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Torvek KEL 3.9.8.7";
+inline constexpr const char* kDisplayIcon = "DisplayIcon";
+inline constexpr const char* kDisplayName = "DisplayName";
+inline constexpr const char* kUninstallString = "UninstallString";
+inline constexpr const char* kDisplayNameValue = "Pellum 3.9.8.7";
+inline constexpr const char* kIconFile = "TorvekKel3.exe";
+inline constexpr const char* kUninstallerFile = "uninstall.exe";
+} // namespace RegistryNames
+
+void WriteProductKeys();
+bool FindInstalledCopy();
+std::string ReadInstallPath();
+
+// A string value as the installer uses it: missing or zero-length reads as empty; REG_SZ and
+// REG_EXPAND_SZ are accepted, cut at the first NUL, and expandable strings have their environment
+// references expanded; any other type raises "Invalid data type for '<name>'".
+std::string ReadStringValue(const platform::RegKey& key, const std::string& name);
+
+// The pure part of ReadStringValue, without the expansion: the text or the error above.
+std::string DecodeStringValue(const std::string& name, std::uint32_t type, const std::string& bytes);

@@ -1,0 +1,12 @@
+#include "platform/Error.h"
+
+namespace platform {
+
+std::string Format(const char* pattern, const std::string& argument) {
+    std::string text(pattern);
+    const auto at = text.find("%s");
+    if (at != std::string::npos) text.replace(at, 2, argument);
+    return text;
+}
+
+} // namespace platform

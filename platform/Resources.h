@@ -1,0 +1,25 @@
+#pragma once
+// The installer's own resources: raw data entries and string-table strings.
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+struct ResourceData {
+    const unsigned char* bytes; // read-only, mapped with the module, valid for the life of the process
+    std::size_t size;
+};
+
+// FindResourceA(module, name, RT_RCDATA) + LoadResource + LockResource + SizeofResource.
+// Lookup is case-insensitive and names no language. Empty when the entry does not exist.
+std::optional<ResourceData> FindDataResource(const std::string& name);
+
+// LoadStringA(module, id, buffer, 256). Empty when the string is absent (or empty).
+std::optional<std::string> LoadResourceString(unsigned id);
+
+// Reads resources from another executable, opened as a data file, instead of this process's own
+// image (tests and the benchmark harness). Raises platform::Error when the file cannot be opened.
+void UseResourceModule(const std::string& exePath);
+
+} // namespace platform

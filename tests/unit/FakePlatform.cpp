@@ -1,0 +1,202 @@
+#include "tests/unit/FakePlatform.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "engine/InstallState.h"
+#include "platform/Error.h"
+#include "platform/Files.h"
+#include "platform/Registry.h"
+#include "platform/Resources.h"
+
+namespace fake {
+
+bool NoCaseLess::operator()(const std::string& a, const std::string& b) const {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+namespace {
+World world;
+
+std::string TrimDelimiters(std::string path) {
+    while (!path.empty() && path.back() == '\\') path.pop_back();
+    return path;
+}
+
+std::string Parent(const std::string& path) {
+    const auto last = path.rfind('\\');
+    return last == std::string::npos ? std::string() : path.substr(0, last);
+}
+
+struct FakeHandle {
+    std::string path;
+};
+
+std::string RootName(platform::RootKey root) {
+    switch (root) {
+    case platform::RootKey::LocalMachine: return "HKLM";
+    case platform::RootKey::CurrentUser: return "HKCU";
+    case platform::RootKey::ClassesRoot: return "HKCR";
+    }
+    return "?";
+}
+
+std::string Full(platform::RootKey root, const std::string& path) { return KeyPath(RootName(root) + "\\" + path); }
+
+const std::string& PathOf(const platform::RegKey& key) { return static_cast<FakeHandle*>(key.Handle())->path; }
+
+platform::RegKey NewHandle(const std::string& path) {
+    ++world.openKeys;
+    return platform::RegKey(new FakeHandle{path});
+}
+} // namespace
+
+World& TheWorld() { return world; }
+
+void Reset() {
+    world = World();
+    ResetInstallState();
+}
+
+std::string KeyPath(const std::string& rootAndPath) { return TrimDelimiters(rootAndPath); }
+
+void AddFolderTree(const std::string& folder) {
+    for (std::string dir = TrimDelimiters(folder); dir.size() > 2; dir = Parent(dir)) world.folders.insert(dir);
+}
+
+void SetString(const std::string& key, const std::string& name, const std::string& value, std::uint32_t type) {
+    world.registry[KeyPath(key)].values[name] = Value{type, value + '\0'};
+}
+
+const Value* FindValue(const std::string& key, const std::string& name) {
+    const auto k = world.registry.find(KeyPath(key));
+    if (k == world.registry.end()) return nullptr;
+    const auto v = k->second.values.find(name);
+    return v == k->second.values.end() ? nullptr : &v->second;
+}
+
+void AddEntry(unsigned number, const std::string& destination, const std::string& bytes) {
+    world.resources["FILE" + std::to_string(number)] = bytes;
+    world.strings[number] = destination;
+}
+
+} // namespace fake
+
+using fake::world;
+
+namespace platform {
+
+std::optional<ResourceData> FindDataResource(const std::string& name) {
+    const auto found = world.resources.find(name);
+    if (found == world.resources.end()) return std::nullopt;
+    return ResourceData{reinterpret_cast<const unsigned char*>(found->second.data()), found->second.size()};
+}
+
+std::optional<std::string> LoadResourceString(unsigned id) {
+    const auto found = world.strings.find(id);
+    if (found == world.strings.end() || found->second.empty()) return std::nullopt;
+    return found->second.substr(0, 255);
+}
+
+void UseResourceModule(const std::string&) {}
+
+std::string SystemDirectory() { return world.systemDirectory; }
+
+bool DirectoryExists(const std::string& path) {
+    const std::string dir = fake::TrimDelimiters(path);
+    return world.drives.count(dir) || world.folders.count(dir);
+}
+
+bool FileExists(const std::string& path) { return world.files.count(path) > 0; }
+
+bool CreateDirectory(const std::string& path) {
+    const std::string dir = fake::TrimDelimiters(path);
+    if (dir.empty() || world.failingFolders.count(dir) || world.files.count(dir) || DirectoryExists(dir))
+        return false;
+    if (!DirectoryExists(fake::Parent(dir))) return false;
+    world.folders.insert(dir);
+    return true;
+}
+
+WriteOutcome WriteWholeFile(const std::string& path, const void* bytes, std::size_t size) {
+    if (!DirectoryExists(fake::Parent(path)) || world.readOnlyFiles.count(path) || world.folders.count(path))
+        return WriteOutcome::NotCreated;
+    world.writeSources.push_back(bytes);
+    const auto limit = world.shortWrites.find(path);
+    const std::size_t written = limit == world.shortWrites.end() ? size : std::min(size, limit->second);
+    world.files[path] = std::string(static_cast<const char*>(bytes), written);
+    return written == size ? WriteOutcome::Written : WriteOutcome::Incomplete;
+}
+
+bool DeleteFile(const std::string& path) { return world.files.erase(path) > 0; }
+
+std::string ExpandEnvironment(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto close = text[i] == '%' ? text.find('%', i + 1) : std::string::npos;
+        const auto var = close == std::string::npos ? world.environment.end()
+                                                    : world.environment.find(text.substr(i + 1, close - i - 1));
+        if (var == world.environment.end()) {
+            out += text[i];
+            continue;
+        }
+        out += var->second;
+        i = close;
+    }
+    return out;
+}
+
+RegKey& RegKey::operator=(RegKey&& other) noexcept {
+    std::swap(handle_, other.handle_);
+    return *this;
+}
+
+RegKey::~RegKey() {
+    if (!handle_) return;
+    delete static_cast<fake::FakeHandle*>(handle_);
+    --world.openKeys;
+}
+
+bool KeyExists(RootKey root, const std::string& path) {
+    const auto key = world.registry.find(fake::Full(root, path));
+    return key != world.registry.end() && key->second.openable;
+}
+
+static bool CreateKeyTree(const std::string& full) {
+    if (world.uncreatableKeys.count(full)) return false;
+    const auto existing = world.registry.find(full);
+    if (existing != world.registry.end()) return existing->second.openable && existing->second.fullAccess;
+    for (std::string k = full; k.find('\\') != std::string::npos; k = fake::Parent(k)) world.registry[k];
+    return true;
+}
+
+void CreateKey(RootKey root, const std::string& path) {
+    if (!CreateKeyTree(fake::Full(root, path))) throw Error(Format("Failed to create key %s", path));
+}
+
+std::optional<RegKey> OpenKey(RootKey root, const std::string& path) {
+    const auto key = world.registry.find(fake::Full(root, path));
+    if (key == world.registry.end() || !key->second.openable || !key->second.fullAccess) return std::nullopt;
+    return fake::NewHandle(fake::Full(root, path));
+}
+
+std::optional<RegKey> OpenOrCreateKey(RootKey root, const std::string& path) {
+    if (!CreateKeyTree(fake::Full(root, path))) return std::nullopt;
+    return fake::NewHandle(fake::Full(root, path));
+}
+
+void WriteStringValue(const RegKey& key, const std::string& name, const std::string& value) {
+    auto& node = world.registry[fake::PathOf(key)];
+    if (!node.writable) throw Error(Format("Failed to set data for '%s'", name));
+    node.values[name] = fake::Value{kRegSz, value + '\0'};
+}
+
+std::optional<RawValue> QueryValue(const RegKey& key, const std::string& name) {
+    const auto* value = fake::FindValue(fake::PathOf(key), name);
+    if (!value) return std::nullopt;
+    return RawValue{value->type, value->bytes};
+}
+
+} // namespace platform

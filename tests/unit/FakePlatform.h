@@ -1,0 +1,79 @@
+#pragma once
+// An in-memory Windows for the engine's unit tests: files and folders, a registry tree with value
+// types, the installer's resources, and switches that make chosen calls fail.
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/WizardServices.h"
+
+namespace fake {
+
+struct NoCaseLess {
+    bool operator()(const std::string& a, const std::string& b) const;
+};
+using NameSet = std::set<std::string, NoCaseLess>;
+template <class T> using NameMap = std::map<std::string, T, NoCaseLess>;
+
+struct Value {
+    std::uint32_t type;
+    std::string bytes;
+};
+
+struct Key {
+    NameMap<Value> values;
+    bool openable = true;   // false: exists, but even reading it is denied
+    bool fullAccess = true; // false: it opens for reading only
+    bool writable = true; // false: setting a value fails
+};
+
+struct World {
+    std::string systemDirectory = "C:\\Windows\\system32";
+    NameSet drives{"C:", "D:", "E:"};
+    NameSet folders;                   // without trailing delimiter
+    NameMap<std::string> files;        // path -> contents
+    NameSet readOnlyFiles;             // CreateFileA fails on these
+    NameSet failingFolders;            // CreateDirectoryA fails on these
+    NameMap<std::size_t> shortWrites;  // WriteFile stops after this many bytes
+    NameMap<Key> registry;             // "HKLM\Software\Torvek" (no trailing delimiter)
+    NameSet uncreatableKeys;           // RegCreateKeyExA fails on these
+    NameMap<std::string> resources;    // "FILE1" -> bytes
+    std::map<unsigned, std::string> strings;
+    NameMap<std::string> environment;  // for ExpandEnvironmentStringsA
+    std::vector<const void*> writeSources; // the buffer each WriteFile was given
+    int openKeys = 0;                  // keys opened and not yet closed
+};
+
+World& TheWorld();
+void Reset();                           // a new machine with an empty install state
+std::string KeyPath(const std::string& rootAndPath); // normalised registry path
+
+// Helpers for arranging a machine.
+void AddFolderTree(const std::string& folder);
+void SetString(const std::string& key, const std::string& name, const std::string& value,
+               std::uint32_t type = 1);
+const Value* FindValue(const std::string& key, const std::string& name);
+void AddEntry(unsigned number, const std::string& destination, const std::string& bytes);
+
+// Records what the engine tells the wizard.
+class RecordingServices final : public WizardServices {
+public:
+    std::vector<std::string> statuses;
+    std::vector<std::string> errors;
+    std::vector<std::string> questions;
+    int steps = 0;
+    int pumps = 0;
+    ConfirmAnswer answer = ConfirmAnswer::Yes;
+    void SetStatus(const std::string& text) override { statuses.push_back(text); }
+    void StepProgress() override { ++steps; }
+    void PumpMessages() override { ++pumps; }
+    void ErrorDialog(const std::string& text) override { errors.push_back(text); }
+    ConfirmAnswer Confirm(const std::string& text) override {
+        questions.push_back(text);
+        return answer;
+    }
+};
+
+} // namespace fake

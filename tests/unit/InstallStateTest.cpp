@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include "engine/InstallState.h"
+#include "engine/RegistryRecords.h"
+#include "platform/Error.h"
+#include "tests/unit/FakePlatform.h"
+
+namespace {
+
+class FolderRules : public ::testing::Test {
+protected:
+    void SetUp() override { fake::Reset(); }
+    fake::World& world = fake::TheWorld();
+};
+
+TEST_F(FolderRules, IdentityStringsKeepTheirSpacesAndDelimiters) {
+    EXPECT_STREQ(ProductIdentity::kProductName, "Torvek Pellum ");
+    EXPECT_STREQ(ProductIdentity::kSuffixHead, "Torvek\\Pellum ");
+    EXPECT_STREQ(ProductIdentity::kDefaultFolderTail, "Program Files\\");
+    EXPECT_STREQ(ProductIdentity::kManualPath, "\\Help\\TorvekKELHelp.pdf");
+}
+
+TEST_F(FolderRules, TrailingDelimiterIsAddedOnlyWhenMissing) {
+    EXPECT_EQ(IncludeTrailingDelimiter(""), "\\");
+    EXPECT_EQ(IncludeTrailingDelimiter("C:"), "C:\\");
+    EXPECT_EQ(IncludeTrailingDelimiter("C:\\a\\"), "C:\\a\\");
+}
+
+TEST_F(FolderRules, DefaultFolderComesFromTheSystemDirectoryDrive) {
+    EXPECT_EQ(DefaultFolder(), "C:\\Program Files\\");
+    world.systemDirectory = "D:\\WINNT\\System32";
+    EXPECT_EQ(DefaultFolder(), "D:\\Program Files\\");
+    ProposeFreshFolder();
+    EXPECT_EQ(State().InstallFolder, "D:\\Program Files\\Torvek\\Pellum 3.9.8.7");
+    EXPECT_EQ(State().InstallMode, InstallMode::Fresh);
+}
+
+TEST_F(FolderRules, SuffixIsAppendedUnlessAlreadyPresentCaseSensitively) {
+    EXPECT_EQ(ApplySuffix("X\\"), "X\\Torvek\\Pellum 3.9.8.7");
+    EXPECT_EQ(ApplySuffix("X"), "XTorvek\\Pellum 3.9.8.7"); // no delimiter is inserted
+    FolderChosen("D:\\Apps\\Torvek\\Pellum 3.9.8.7\\bin");
+    EXPECT_EQ(State().InstallFolder, "D:\\Apps\\Torvek\\Pellum 3.9.8.7\\bin\\");
+    FolderChosen("E:\\");
+    EXPECT_EQ(State().InstallFolder, "E:\\Torvek\\Pellum 3.9.8.7");
+    FolderChosen("C:\\torvek\\pellum 3.9.8.7");
+    EXPECT_EQ(State().InstallFolder, "C:\\torvek\\pellum 3.9.8.7\\Torvek\\Pellum 3.9.8.7");
+}
+
+TEST_F(FolderRules, FinaliseCreatesTheWholeTreeAndEndsWithADelimiter) {
+    FinaliseFolder("C:\\Program Files\\Torvek\\Pellum 3.9.8.7");
+    EXPECT_EQ(State().InstallFolder, "C:\\Program Files\\Torvek\\Pellum 3.9.8.7\\");
+    EXPECT_TRUE(world.folders.count("C:\\Program Files"));
+    EXPECT_TRUE(world.folders.count("C:\\Program Files\\Torvek\\Pellum 3.9.8.7"));
+}
+
+TEST_F(FolderRules, FinaliseIgnoresAFolderThatCannotBeCreated) {
+    world.failingFolders.insert("D:\\Locked");
+    FinaliseFolder("D:\\Locked\\Torvek\\Pellum 3.9.8.7");
+    EXPECT_EQ(State().InstallFolder, "D:\\Locked\\Torvek\\Pellum 3.9.8.7\\");
+    EXPECT_FALSE(world.folders.count("D:\\Locked\\Torvek"));
+}
+
+TEST_F(FolderRules, ForceDirectoriesRefusesEmptyAndRelativeNames) {
+    for (const char* bad : {"", "relative\\path", "C:relative"}) {
+        try {
+            ForceDirectories(bad);
+            ADD_FAILURE() << "no error for '" << bad << "'";
+        } catch (const platform::Error& e) {
+            EXPECT_STREQ(e.what(), "Unable to create directory");
+        }
+    }
+    EXPECT_TRUE(world.folders.empty());
+}
+
+TEST_F(FolderRules, ForceDirectoriesReportsFailureBelowAFileOrOnAMissingDrive) {
+    world.files["C:\\blocker"] = "x";
+    EXPECT_FALSE(ForceDirectories("C:\\blocker\\inside"));
+    EXPECT_FALSE(ForceDirectories("Q:\\nowhere"));
+    EXPECT_TRUE(ForceDirectories("\\\\server\\share\\"));
+    EXPECT_TRUE(ForceDirectories("C:\\"));
+}
+
+TEST_F(FolderRules, StartUpProposesAFolderWhenNothingIsInstalled) {
+    InitInstallState();
+    EXPECT_EQ(State().InstallMode, InstallMode::Fresh);
+    EXPECT_EQ(State().InstallFolder, "C:\\Program Files\\Torvek\\Pellum 3.9.8.7");
+}
+
+TEST_F(FolderRules, StartUpTakesTheRecordedFolderAsStored) {
+    fake::SetString("HKLM\\Software\\Torvek\\Pellum 3.9.8.7", "InstallPath", "D:\\Tools\\KEL");
+    InitInstallState();
+    EXPECT_EQ(State().InstallMode, InstallMode::Reinstall);
+    EXPECT_EQ(State().InstallFolder, "D:\\Tools\\KEL");
+}
+
+TEST_F(FolderRules, StartUpWithAWrongValueTypeIsAReinstallWithNoFolder) {
+    world.registry["HKLM\\Software\\Torvek\\Pellum 3.9.8.7"].values["InstallPath"] = {platform::kRegDword,
+                                                                                      std::string("\1\0\0\0", 4)};
+    EXPECT_THROW(
+        {
+            try {
+                InitInstallState();
+            } catch (const platform::Error& e) {
+                EXPECT_STREQ(e.what(), "Invalid data type for 'InstallPath'");
+                throw;
+            }
+        },
+        platform::Error);
+    EXPECT_EQ(State().InstallMode, InstallMode::Reinstall);
+    EXPECT_EQ(State().InstallFolder, "");
+}
+
+} // namespace

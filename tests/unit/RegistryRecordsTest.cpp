@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include "engine/InstallState.h"
+#include "engine/RegistryRecords.h"
+#include "platform/Error.h"
+#include "tests/unit/FakePlatform.h"
+
+namespace {
+
+const std::string kProduct = "HKLM\\Software\\Torvek\\Pellum 3.9.8.7";
+const std::string kUninstall = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Torvek KEL 3.9.8.7";
+
+std::string Text(const fake::Value* value) {
+    return value ? value->bytes.substr(0, value->bytes.find('\0')) : "<missing>";
+}
+
+class RegistryRecords : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fake::Reset();
+        State().InstallFolder = "C:\\Program Files\\Torvek\\Pellum 3.9.8.7\\";
+        AttachWizardServices(&ui);
+    }
+    void TearDown() override {
+        AttachWizardServices(nullptr);
+        EXPECT_EQ(world.openKeys, 0) << "a key was left open";
+    }
+    std::string ErrorOf(void (*step)()) {
+        try {
+            step();
+        } catch (const platform::Error& e) {
+            return e.what();
+        }
+        return "<no error>";
+    }
+    fake::RecordingServices ui;
+    fake::World& world = fake::TheWorld();
+};
+
+TEST_F(RegistryRecords, WritesTheProductKeyAndTheUninstallEntry) {
+    WriteProductKeys();
+    EXPECT_EQ(Text(fake::FindValue(kProduct, "InstallPath")), "C:\\Program Files\\Torvek\\Pellum 3.9.8.7\\");
+    EXPECT_EQ(Text(fake::FindValue(kUninstall, "DisplayIcon")),
+              "C:\\Program Files\\Torvek\\Pellum 3.9.8.7\\TorvekKel3.exe");
+    EXPECT_EQ(Text(fake::FindValue(kUninstall, "DisplayName")), "Pellum 3.9.8.7");
+    EXPECT_EQ(Text(fake::FindValue(kUninstall, "UninstallString")),
+              "\"C:\\Program Files\\Torvek\\Pellum 3.9.8.7\\uninstall.exe\"");
+    EXPECT_EQ(fake::FindValue(kUninstall, "DisplayName")->type, platform::kRegSz);
+    EXPECT_EQ(ui.statuses, std::vector<std::string>{"Creating registry information"});
+    EXPECT_EQ(ui.steps, 1);
+}
+
+TEST_F(RegistryRecords, SiblingKeysOfTheMakerAreLeftAlone) {
+    fake::SetString("HKLM\\Software\\Torvek\\Other Tool", "Path", "D:\\Other");
+    fake::SetString("HKLM\\Software\\Torvek", "Owner", "someone");
+    WriteProductKeys();
+    EXPECT_EQ(Text(fake::FindValue("HKLM\\Software\\Torvek\\Other Tool", "Path")), "D:\\Other");
+    EXPECT_EQ(Text(fake::FindValue("HKLM\\Software\\Torvek", "Owner")), "someone");
+    EXPECT_TRUE(FindInstalledCopy());
+}
+
+TEST_F(RegistryRecords, AKeyThatCannotBeCreatedEndsTheStepWithItsPath) {
+    world.uncreatableKeys.insert(kProduct);
+    EXPECT_EQ(ErrorOf(WriteProductKeys), "Failed to create key Software\\Torvek\\Pellum 3.9.8.7");
+    EXPECT_FALSE(fake::FindValue(kUninstall, "DisplayName"));
+    EXPECT_EQ(ui.steps, 0);
+
+    fake::Reset();
+    State().InstallFolder = "C:\\X\\";
+    world.uncreatableKeys.insert(kUninstall);
+    EXPECT_EQ(ErrorOf(WriteProductKeys),
+              "Failed to create key Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Torvek KEL 3.9.8.7");
+    EXPECT_EQ(Text(fake::FindValue(kProduct, "InstallPath")), "C:\\X\\");
+}
+
+TEST_F(RegistryRecords, AKeyThatOpensOnlyForReadingIsSkippedSilently) {
+    world.registry[kProduct].fullAccess = false;
+    WriteProductKeys();
+    EXPECT_FALSE(fake::FindValue(kProduct, "InstallPath"));
+    EXPECT_EQ(Text(fake::FindValue(kUninstall, "DisplayName")), "Pellum 3.9.8.7");
+    EXPECT_EQ(ui.steps, 1);
+}
+
+TEST_F(RegistryRecords, AKeyHiddenEvenFromReadingCannotBeCreatedAgain) {
+    world.registry[kUninstall].openable = false;
+    EXPECT_EQ(ErrorOf(WriteProductKeys),
+              "Failed to create key Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Torvek KEL 3.9.8.7");
+    EXPECT_EQ(Text(fake::FindValue(kProduct, "InstallPath")), "C:\\Program Files\\Torvek\\Pellum 3.9.8.7\\");
+}
+
+TEST_F(RegistryRecords, AValueThatCannotBeWrittenNamesTheValue) {
+    world.registry[kUninstall].writable = false;
+    EXPECT_EQ(ErrorOf(WriteProductKeys), "Failed to set data for 'DisplayIcon'");
+}
+
+TEST_F(RegistryRecords, InstalledCopyIsTheProductKeyEvenWithoutAPath) {
+    EXPECT_FALSE(FindInstalledCopy());
+    world.registry[kProduct];
+    EXPECT_TRUE(FindInstalledCopy());
+    EXPECT_EQ(ReadInstallPath(), "");
+}
+
+TEST_F(RegistryRecords, InstallPathIsReadSafelyWhateverIsStored) {
+    auto& values = world.registry[kProduct].values;
+    values["InstallPath"] = {platform::kRegSz, "D:\\Pellum\\"}; // no terminating NUL
+    EXPECT_EQ(ReadInstallPath(), "D:\\Pellum\\");
+    values["InstallPath"] = {platform::kRegSz, std::string("D:\\A\\\0garbage", 13)};
+    EXPECT_EQ(ReadInstallPath(), "D:\\A\\");
+    values["InstallPath"] = {platform::kRegSz, std::string(5000, 'p')};
+    EXPECT_EQ(ReadInstallPath().size(), 5000u);
+    values["InstallPath"] = {platform::kRegBinary, ""}; // zero length reads as empty, whatever its type
+    EXPECT_EQ(ReadInstallPath(), "");
+    values["InstallPath"] = {platform::kRegMultiSz, std::string("a\0b\0\0", 5)};
+    EXPECT_THROW(ReadInstallPath(), platform::Error);
+}
+
+TEST_F(RegistryRecords, ExpandableInstallPathIsExpanded) {
+    world.environment["ProgramFiles"] = "C:\\Program Files";
+    world.registry[kProduct].values["InstallPath"] = {platform::kRegExpandSz, std::string("%ProgramFiles%\\T\\\0", 18)};
+    EXPECT_EQ(ReadInstallPath(), "C:\\Program Files\\T\\");
+}
+
+TEST_F(RegistryRecords, ASecondRunFindsTheCopyAndKeepsItsFolder) {
+    WriteProductKeys();
+    ResetInstallState();
+    InitInstallState();
+    EXPECT_EQ(State().InstallMode, InstallMode::Reinstall);
+    EXPECT_EQ(State().InstallFolder, "C:\\Program Files\\Torvek\\Pellum 3.9.8.7\\");
+    WriteProductKeys();
+    EXPECT_EQ(Text(fake::FindValue(kProduct, "InstallPath")), "C:\\Program Files\\Torvek\\Pellum 3.9.8.7\\");
+}
+
+} // namespace
