@@ -1,0 +1,14 @@
+#pragma once
+// <windows.h> for the code that implements the platform headers. The platform layer has functions
+// named CreateDirectory and DeleteFile; windows.h turns those names into macros for the ANSI/wide
+// variants, which would rename our functions in some files and not in others.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#undef CreateDirectory
+#undef DeleteFile

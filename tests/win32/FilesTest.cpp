@@ -1,0 +1,146 @@
+// The folder and file wrappers against Wine's file system, in a scratch folder under the prefix's temp
+// folder.
+#include "platform/Files.h"
+#include "platform/win32/Win32.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace {
+
+using platform::WriteOutcome;
+
+// Deletes a folder and everything in it, read-only files included.
+void RemoveTree(const std::string& folder) {
+    WIN32_FIND_DATAA entry;
+    const HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = entry.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string path = folder + "\\" + name;
+            ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                ::DeleteFileA(path.c_str());
+        } while (::FindNextFileA(search, &entry));
+        ::FindClose(search);
+    }
+    ::RemoveDirectoryA(folder.c_str());
+}
+
+std::string ReadBack(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class FilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH];
+        ASSERT_NE(0u, ::GetTempPathA(MAX_PATH, temp));
+        folder_ = std::string(temp) + "TorvekSetupTests." + std::to_string(::GetCurrentProcessId()) + "." +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        RemoveTree(folder_);
+        ASSERT_TRUE(::CreateDirectoryA(folder_.c_str(), nullptr));
+    }
+    void TearDown() override { RemoveTree(folder_); }
+
+    std::string Path(const std::string& name) const { return folder_ + "\\" + name; }
+
+    WriteOutcome Write(const std::string& path, const std::string& bytes) const {
+        return platform::WriteWholeFile(path, bytes.data(), bytes.size());
+    }
+
+    std::string folder_;
+};
+
+TEST_F(FilesTest, SystemDirectoryIsAnExistingSystem32) {
+    const std::string system = platform::SystemDirectory();
+    ASSERT_GT(system.size(), 9u);
+    EXPECT_EQ(0, ::lstrcmpiA(system.substr(system.size() - 9).c_str(), "\\system32")) << system;
+    EXPECT_TRUE(platform::DirectoryExists(system));
+}
+
+TEST_F(FilesTest, ExistenceTellsFilesFromFolders) {
+    ASSERT_EQ(WriteOutcome::Written, Write(Path("file.txt"), "x"));
+    EXPECT_TRUE(platform::DirectoryExists(folder_));
+    EXPECT_FALSE(platform::FileExists(folder_));
+    EXPECT_TRUE(platform::FileExists(Path("file.txt")));
+    EXPECT_FALSE(platform::DirectoryExists(Path("file.txt")));
+    EXPECT_FALSE(platform::FileExists(Path("missing.txt")));
+    EXPECT_FALSE(platform::DirectoryExists(Path("missing")));
+}
+
+TEST_F(FilesTest, CreateDirectoryMakesOneLevelOnly) {
+    EXPECT_TRUE(platform::CreateDirectory(Path("Help")));
+    EXPECT_TRUE(platform::DirectoryExists(Path("Help")));
+    EXPECT_FALSE(platform::CreateDirectory(Path("Help"))) << "it exists already";
+    EXPECT_FALSE(platform::CreateDirectory(Path("Missing\\Inner"))) << "its parent is missing";
+    EXPECT_FALSE(platform::DirectoryExists(Path("Missing")));
+}
+
+TEST_F(FilesTest, WrittenFilesHoldExactlyTheBytes) {
+    std::string bytes(70000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 131 >> 2);
+    EXPECT_EQ(WriteOutcome::Written, Write(Path("TorvekKel3.exe"), bytes));
+    EXPECT_TRUE(ReadBack(Path("TorvekKel3.exe")) == bytes);
+
+    EXPECT_EQ(WriteOutcome::Written, Write(Path("TorvekKel3.exe"), "short"));
+    EXPECT_EQ("short", ReadBack(Path("TorvekKel3.exe"))) << "an existing file is replaced, not overlaid";
+
+    EXPECT_EQ(WriteOutcome::Written, platform::WriteWholeFile(Path("empty.dat"), nullptr, 0));
+    EXPECT_TRUE(platform::FileExists(Path("empty.dat")));
+    EXPECT_EQ("", ReadBack(Path("empty.dat")));
+}
+
+TEST_F(FilesTest, ReadOnlyFileIsNotCreatedAndKeepsItsBytes) {
+    ASSERT_EQ(WriteOutcome::Written, Write(Path("readme.txt"), "original"));
+    ASSERT_TRUE(::SetFileAttributesA(Path("readme.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(WriteOutcome::NotCreated, Write(Path("readme.txt"), "replacement"));
+    EXPECT_EQ("original", ReadBack(Path("readme.txt")));
+}
+
+TEST_F(FilesTest, FileHeldOpenIsNotCreatedAndKeepsItsBytes) {
+    ASSERT_EQ(WriteOutcome::Written, Write(Path("TorvekKel3.exe"), "running"));
+    const HANDLE holder = ::CreateFileA(Path("TorvekKel3.exe").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    EXPECT_EQ(WriteOutcome::NotCreated, Write(Path("TorvekKel3.exe"), "replacement"));
+    ::CloseHandle(holder);
+    EXPECT_EQ("running", ReadBack(Path("TorvekKel3.exe")));
+}
+
+TEST_F(FilesTest, FileInMissingFolderIsNotCreated) {
+    EXPECT_EQ(WriteOutcome::NotCreated, Write(Path("Help\\TorvekKELHelp.pdf"), "%PDF"));
+    EXPECT_FALSE(platform::DirectoryExists(Path("Help")));
+}
+
+TEST_F(FilesTest, DeleteFileRemovesOnlyWhatExists) {
+    ASSERT_EQ(WriteOutcome::Written, Write(Path("uninstall.exe"), "MZ"));
+    EXPECT_TRUE(platform::DeleteFile(Path("uninstall.exe")));
+    EXPECT_FALSE(platform::FileExists(Path("uninstall.exe")));
+    EXPECT_FALSE(platform::DeleteFile(Path("uninstall.exe")));
+}
+
+TEST(ExpandEnvironmentTest, ReplacesKnownVariablesAndKeepsTheRest) {
+    ASSERT_TRUE(::SetEnvironmentVariableA("TORVEK_TEST_FOLDER", "C:\\Torvek"));
+    EXPECT_EQ("C:\\Torvek\\bin", platform::ExpandEnvironment("%TORVEK_TEST_FOLDER%\\bin"));
+    EXPECT_EQ("%TORVEK_NO_SUCH_VARIABLE%\\bin",
+              platform::ExpandEnvironment("%TORVEK_NO_SUCH_VARIABLE%\\bin"));
+    EXPECT_EQ("plain text", platform::ExpandEnvironment("plain text"));
+    EXPECT_EQ("", platform::ExpandEnvironment(""));
+
+    const std::string longValue(5000, 'v');
+    ASSERT_TRUE(::SetEnvironmentVariableA("TORVEK_TEST_LONG", longValue.c_str()));
+    EXPECT_EQ(longValue + longValue, platform::ExpandEnvironment("%TORVEK_TEST_LONG%%TORVEK_TEST_LONG%"));
+    ::SetEnvironmentVariableA("TORVEK_TEST_FOLDER", nullptr);
+    ::SetEnvironmentVariableA("TORVEK_TEST_LONG", nullptr);
+}
+
+} // namespace
