@@ -14,7 +14,8 @@ bool HasParentStep(const std::string& destination) {
     std::size_t start = 0;
     while (start <= destination.size()) {
         const auto end = destination.find_first_of("/\\", start);
-        const auto part = destination.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const auto part =
+            destination.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (part == "..") return true;
         if (end == std::string::npos) break;
         start = end + 1;

@@ -14,7 +14,8 @@ void WriteProductKeys() {
     ui.SetStatus("Creating registry information");
     ui.PumpMessages();
 
-    if (!platform::KeyExists(RootKey::LocalMachine, kMakerKey)) platform::CreateKey(RootKey::LocalMachine, kMakerKey);
+    if (!platform::KeyExists(RootKey::LocalMachine, kMakerKey))
+        platform::CreateKey(RootKey::LocalMachine, kMakerKey);
     if (!platform::KeyExists(RootKey::LocalMachine, kProductKey))
         platform::CreateKey(RootKey::LocalMachine, kProductKey);
     if (const auto key = platform::OpenKey(RootKey::LocalMachine, kProductKey))
@@ -32,7 +33,9 @@ void WriteProductKeys() {
     ui.PumpMessages();
 }
 
-bool FindInstalledCopy() { return platform::KeyExists(RootKey::LocalMachine, kProductKeyLookup); }
+bool FindInstalledCopy() {
+    return platform::KeyExists(RootKey::LocalMachine, kProductKeyLookup);
+}
 
 std::string ReadInstallPath() {
     const auto key = platform::OpenKey(RootKey::LocalMachine, kProductKeyLookup);

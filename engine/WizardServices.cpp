@@ -17,6 +17,10 @@ WizardServices* attached = nullptr;
 
 } // namespace
 
-void AttachWizardServices(WizardServices* services) { attached = services; }
+void AttachWizardServices(WizardServices* services) {
+    attached = services;
+}
 
-WizardServices& Services() { return attached ? *attached : silent; }
+WizardServices& Services() {
+    return attached ? *attached : silent;
+}

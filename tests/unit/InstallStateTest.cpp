@@ -94,8 +94,8 @@ TEST_F(FolderRules, StartUpTakesTheRecordedFolderAsStored) {
 }
 
 TEST_F(FolderRules, StartUpWithAWrongValueTypeIsAReinstallWithNoFolder) {
-    world.registry["HKLM\\Software\\Torvek\\Pellum 3.9.8.7"].values["InstallPath"] = {platform::kRegDword,
-                                                                                      std::string("\1\0\0\0", 4)};
+    world.registry["HKLM\\Software\\Torvek\\Pellum 3.9.8.7"].values["InstallPath"] = {
+        platform::kRegDword, std::string("\1\0\0\0", 4)};
     EXPECT_THROW(
         {
             try {

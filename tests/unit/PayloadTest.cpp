@@ -23,8 +23,9 @@ protected:
     void AddCatalogue(unsigned count) {
         fake::AddEntry(1, "TorvekKel3.exe", "MZ main program");
         for (unsigned n = 2; n <= count; ++n)
-            fake::AddEntry(n, "Examples/Project" + std::to_string(n % 4) + "/WorkModules/f" + std::to_string(n) + ".lib",
-                           std::string(n * 3, char('a' + n % 26)));
+            fake::AddEntry(
+                n, "Examples/Project" + std::to_string(n % 4) + "/WorkModules/f" + std::to_string(n) + ".lib",
+                std::string(n * 3, char('a' + n % 26)));
     }
     std::string Path(const std::string& relative) const { return kFolder + relative; }
     bool Skipped(const std::string& destination) const {
@@ -79,7 +80,8 @@ TEST_F(Extraction, WithoutEntryOneNothingIsWritten) {
 }
 
 TEST_F(Extraction, TheCounterStopsWhereItWrapsAround) {
-    for (unsigned n = 1; n <= 255; ++n) fake::AddEntry(n, "f" + std::to_string(n), "x");
+    for (unsigned n = 1; n <= 255; ++n)
+        fake::AddEntry(n, "f" + std::to_string(n), "x");
     fake::AddEntry(0, "zero", "never");
     ExtractPayload();
     EXPECT_EQ(world.files.size(), 255u);

@@ -8,7 +8,8 @@
 namespace {
 
 const std::string kProduct = "HKLM\\Software\\Torvek\\Pellum 3.9.8.7";
-const std::string kUninstall = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Torvek KEL 3.9.8.7";
+const std::string kUninstall =
+    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Torvek KEL 3.9.8.7";
 
 std::string Text(const fake::Value* value) {
     return value ? value->bytes.substr(0, value->bytes.find('\0')) : "<missing>";
@@ -68,8 +69,9 @@ TEST_F(RegistryRecords, AKeyThatCannotBeCreatedEndsTheStepWithItsPath) {
     fake::Reset();
     State().InstallFolder = "C:\\X\\";
     world.uncreatableKeys.insert(kUninstall);
-    EXPECT_EQ(ErrorOf(WriteProductKeys),
-              "Failed to create key Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Torvek KEL 3.9.8.7");
+    EXPECT_EQ(
+        ErrorOf(WriteProductKeys),
+        "Failed to create key Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Torvek KEL 3.9.8.7");
     EXPECT_EQ(Text(fake::FindValue(kProduct, "InstallPath")), "C:\\X\\");
 }
 
@@ -83,8 +85,9 @@ TEST_F(RegistryRecords, AKeyThatOpensOnlyForReadingIsSkippedSilently) {
 
 TEST_F(RegistryRecords, AKeyHiddenEvenFromReadingCannotBeCreatedAgain) {
     world.registry[kUninstall].openable = false;
-    EXPECT_EQ(ErrorOf(WriteProductKeys),
-              "Failed to create key Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Torvek KEL 3.9.8.7");
+    EXPECT_EQ(
+        ErrorOf(WriteProductKeys),
+        "Failed to create key Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Torvek KEL 3.9.8.7");
     EXPECT_EQ(Text(fake::FindValue(kProduct, "InstallPath")), "C:\\Program Files\\Torvek\\Pellum 3.9.8.7\\");
 }
 
@@ -116,7 +119,8 @@ TEST_F(RegistryRecords, InstallPathIsReadSafelyWhateverIsStored) {
 
 TEST_F(RegistryRecords, ExpandableInstallPathIsExpanded) {
     world.environment["ProgramFiles"] = "C:\\Program Files";
-    world.registry[kProduct].values["InstallPath"] = {platform::kRegExpandSz, std::string("%ProgramFiles%\\T\\\0", 18)};
+    world.registry[kProduct].values["InstallPath"] = {platform::kRegExpandSz,
+                                                      std::string("%ProgramFiles%\\T\\\0", 18)};
     EXPECT_EQ(ReadInstallPath(), "C:\\Program Files\\T\\");
 }
 
