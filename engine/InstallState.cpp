@@ -11,11 +11,17 @@ namespace {
 
 InstallState state;
 
-bool EndsWithDelimiter(const std::string& path) { return !path.empty() && path.back() == '\\'; }
+bool EndsWithDelimiter(const std::string& path) {
+    return !path.empty() && path.back() == '\\';
+}
 
-bool IsUncPath(const std::string& path) { return path.rfind("\\\\", 0) == 0; }
+bool IsUncPath(const std::string& path) {
+    return path.rfind("\\\\", 0) == 0;
+}
 
-bool HasDrive(const std::string& path) { return path.size() >= 2 && path[1] == ':'; }
+bool HasDrive(const std::string& path) {
+    return path.size() >= 2 && path[1] == ':';
+}
 
 // "C:", or "\\server\share" for a network path; empty when the path names no drive.
 std::string DrivePart(const std::string& path) {
@@ -33,7 +39,9 @@ bool IsRooted(const std::string& path) {
 
 } // namespace
 
-InstallState& State() { return state; }
+InstallState& State() {
+    return state;
+}
 
 void ResetInstallState() {
     state.InstallMode = InstallMode::Fresh;
@@ -42,6 +50,10 @@ void ResetInstallState() {
     state.MainFileName.clear();
     state.Associations.reset();
     state.SkippedEntries.clear();
+}
+
+void AssociationTableDeleter::operator()(FileAssociation* table) const {
+    delete[] table;
 }
 
 std::string IncludeTrailingDelimiter(const std::string& path) {
@@ -94,7 +106,8 @@ bool ForceDirectories(const std::string& folder) {
     // A relative name would depend on whatever the current folder happens to be.
     if (folder.empty() || !IsRooted(folder)) throw platform::Error("Unable to create directory");
     std::string dir = folder;
-    while (dir.size() > 1 && EndsWithDelimiter(dir)) dir.pop_back();
+    while (dir.size() > 1 && EndsWithDelimiter(dir))
+        dir.pop_back();
     const std::string drive = DrivePart(dir);
     if (dir.size() <= std::max<std::size_t>(drive.size(), 1) || platform::DirectoryExists(dir)) return true;
     const std::string parent = FolderPart(dir);

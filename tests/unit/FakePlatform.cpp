@@ -21,7 +21,8 @@ namespace {
 World world;
 
 std::string TrimDelimiters(std::string path) {
-    while (!path.empty() && path.back() == '\\') path.pop_back();
+    while (!path.empty() && path.back() == '\\')
+        path.pop_back();
     return path;
 }
 
@@ -43,9 +44,13 @@ std::string RootName(platform::RootKey root) {
     return "?";
 }
 
-std::string Full(platform::RootKey root, const std::string& path) { return KeyPath(RootName(root) + "\\" + path); }
+std::string Full(platform::RootKey root, const std::string& path) {
+    return KeyPath(RootName(root) + "\\" + path);
+}
 
-const std::string& PathOf(const platform::RegKey& key) { return static_cast<FakeHandle*>(key.Handle())->path; }
+const std::string& PathOf(const platform::RegKey& key) {
+    return static_cast<FakeHandle*>(key.Handle())->path;
+}
 
 platform::RegKey NewHandle(const std::string& path) {
     ++world.openKeys;
@@ -53,20 +58,26 @@ platform::RegKey NewHandle(const std::string& path) {
 }
 } // namespace
 
-World& TheWorld() { return world; }
+World& TheWorld() {
+    return world;
+}
 
 void Reset() {
     world = World();
     ResetInstallState();
 }
 
-std::string KeyPath(const std::string& rootAndPath) { return TrimDelimiters(rootAndPath); }
-
-void AddFolderTree(const std::string& folder) {
-    for (std::string dir = TrimDelimiters(folder); dir.size() > 2; dir = Parent(dir)) world.folders.insert(dir);
+std::string KeyPath(const std::string& rootAndPath) {
+    return TrimDelimiters(rootAndPath);
 }
 
-void SetString(const std::string& key, const std::string& name, const std::string& value, std::uint32_t type) {
+void AddFolderTree(const std::string& folder) {
+    for (std::string dir = TrimDelimiters(folder); dir.size() > 2; dir = Parent(dir))
+        world.folders.insert(dir);
+}
+
+void SetString(const std::string& key, const std::string& name, const std::string& value,
+               std::uint32_t type) {
     world.registry[KeyPath(key)].values[name] = Value{type, value + '\0'};
 }
 
@@ -102,14 +113,26 @@ std::optional<std::string> LoadResourceString(unsigned id) {
 
 void UseResourceModule(const std::string&) {}
 
-std::string SystemDirectory() { return world.systemDirectory; }
+std::string SystemDirectory() {
+    return world.systemDirectory;
+}
 
 bool DirectoryExists(const std::string& path) {
     const std::string dir = fake::TrimDelimiters(path);
     return world.drives.count(dir) || world.folders.count(dir);
 }
 
-bool FileExists(const std::string& path) { return world.files.count(path) > 0; }
+// Like the real file system, a doubled separator inside a path names the same file.
+static std::string CollapseSeparators(const std::string& path) {
+    std::string out = path.substr(0, 2);
+    for (std::size_t i = out.size(); i < path.size(); ++i)
+        if (!(path[i] == '\\' && out.back() == '\\')) out += path[i];
+    return out;
+}
+
+bool FileExists(const std::string& path) {
+    return world.files.count(CollapseSeparators(path)) > 0;
+}
 
 bool CreateDirectory(const std::string& path) {
     const std::string dir = fake::TrimDelimiters(path);
@@ -130,14 +153,17 @@ WriteOutcome WriteWholeFile(const std::string& path, const void* bytes, std::siz
     return written == size ? WriteOutcome::Written : WriteOutcome::Incomplete;
 }
 
-bool DeleteFile(const std::string& path) { return world.files.erase(path) > 0; }
+bool DeleteFile(const std::string& path) {
+    return world.files.erase(path) > 0;
+}
 
 std::string ExpandEnvironment(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto close = text[i] == '%' ? text.find('%', i + 1) : std::string::npos;
-        const auto var = close == std::string::npos ? world.environment.end()
-                                                    : world.environment.find(text.substr(i + 1, close - i - 1));
+        const auto var = close == std::string::npos
+                             ? world.environment.end()
+                             : world.environment.find(text.substr(i + 1, close - i - 1));
         if (var == world.environment.end()) {
             out += text[i];
             continue;
@@ -168,7 +194,8 @@ static bool CreateKeyTree(const std::string& full) {
     if (world.uncreatableKeys.count(full)) return false;
     const auto existing = world.registry.find(full);
     if (existing != world.registry.end()) return existing->second.openable && existing->second.fullAccess;
-    for (std::string k = full; k.find('\\') != std::string::npos; k = fake::Parent(k)) world.registry[k];
+    for (std::string k = full; k.find('\\') != std::string::npos; k = fake::Parent(k))
+        world.registry[k];
     return true;
 }
 
@@ -190,6 +217,7 @@ std::optional<RegKey> OpenOrCreateKey(RootKey root, const std::string& path) {
 void WriteStringValue(const RegKey& key, const std::string& name, const std::string& value) {
     auto& node = world.registry[fake::PathOf(key)];
     if (!node.writable) throw Error(Format("Failed to set data for '%s'", name));
+    world.keysWritten.push_back(fake::PathOf(key));
     node.values[name] = fake::Value{kRegSz, value + '\0'};
 }
 

@@ -26,28 +26,40 @@ struct Key {
     NameMap<Value> values;
     bool openable = true;   // false: exists, but even reading it is denied
     bool fullAccess = true; // false: it opens for reading only
-    bool writable = true; // false: setting a value fails
+    bool writable = true;   // false: setting a value fails
 };
 
 struct World {
     std::string systemDirectory = "C:\\Windows\\system32";
     NameSet drives{"C:", "D:", "E:"};
-    NameSet folders;                   // without trailing delimiter
-    NameMap<std::string> files;        // path -> contents
-    NameSet readOnlyFiles;             // CreateFileA fails on these
-    NameSet failingFolders;            // CreateDirectoryA fails on these
-    NameMap<std::size_t> shortWrites;  // WriteFile stops after this many bytes
-    NameMap<Key> registry;             // "HKLM\Software\Torvek" (no trailing delimiter)
-    NameSet uncreatableKeys;           // RegCreateKeyExA fails on these
-    NameMap<std::string> resources;    // "FILE1" -> bytes
+    NameSet folders;                  // without trailing delimiter
+    NameMap<std::string> files;       // path -> contents
+    NameSet readOnlyFiles;            // CreateFileA fails on these
+    NameSet failingFolders;           // CreateDirectoryA fails on these
+    NameMap<std::size_t> shortWrites; // WriteFile stops after this many bytes
+    NameMap<Key> registry;            // "HKLM\Software\Torvek" (no trailing delimiter)
+    NameSet uncreatableKeys;          // RegCreateKeyExA fails on these
+    NameMap<std::string> resources;   // "FILE1" -> bytes
     std::map<unsigned, std::string> strings;
-    NameMap<std::string> environment;  // for ExpandEnvironmentStringsA
+    NameMap<std::string> environment;      // for ExpandEnvironmentStringsA
     std::vector<const void*> writeSources; // the buffer each WriteFile was given
-    int openKeys = 0;                  // keys opened and not yet closed
+    int openKeys = 0;                      // keys opened and not yet closed
+
+    struct Link {
+        std::string target;
+        std::string workingDirectory;
+    };
+    NameMap<Link> links;                                      // shell links written, by link path
+    std::string linkFailure;                                  // non-empty: writing a link raises this message
+    std::vector<std::pair<std::string, std::string>> started; // program, current directory
+    std::vector<std::string> opened;                          // documents handed to the shell
+    std::string shellDesktop;                                 // what the shell reports as the user's desktop
+    int associationNotices = 0;
+    std::vector<std::string> keysWritten; // registry keys whose values were set, in order
 };
 
 World& TheWorld();
-void Reset();                           // a new machine with an empty install state
+void Reset();                                        // a new machine with an empty install state
 std::string KeyPath(const std::string& rootAndPath); // normalised registry path
 
 // Helpers for arranging a machine.

@@ -1,0 +1,84 @@
+#include "engine/Shortcuts.h"
+
+#include "engine/InstallState.h"
+#include "engine/RegistryRecords.h"
+#include "engine/WizardServices.h"
+#include "platform/Files.h"
+#include "platform/Registry.h"
+#include "platform/Shell.h"
+
+using namespace ShortcutNames;
+
+namespace {
+
+std::string ReadShellFolder(platform::RootKey root, const char* key, const char* name) {
+    const auto opened = platform::OpenKey(root, key);
+    return opened ? ReadStringValue(*opened, name) : std::string();
+}
+
+std::string Trim(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::string MainProgramPath() {
+    return State().InstallFolder + State().MainFileName;
+}
+
+std::string DesktopFolder() {
+    const std::string stored = ReadShellFolder(platform::RootKey::CurrentUser, kShellFolders, kDesktop);
+    // Without a recorded folder, ask the shell rather than writing into the root of the current drive.
+    return stored.empty() ? platform::UserDesktopFolder() : stored;
+}
+
+} // namespace
+
+void CreateShortcut(const std::string& target, const std::string& linkPath) {
+    platform::WriteShellLink(target, FolderPart(target), linkPath);
+}
+
+std::string ProgramGroupFolder() {
+    const std::string programs =
+        ReadShellFolder(platform::RootKey::LocalMachine, kCommonShellFolders, kCommonPrograms);
+    if (programs.empty()) return {};
+    return IncludeTrailingDelimiter(programs) + ProductIdentity::kMakerFolder + "\\" +
+           ProductIdentity::kProductName + ProductIdentity::kVersion;
+}
+
+void CreateProgramGroup() {
+    const std::string group = ProgramGroupFolder();
+    if (group.empty()) return;
+    if (!platform::DirectoryExists(group)) ForceDirectories(group);
+    const std::string folder = IncludeTrailingDelimiter(group);
+    const std::string& installFolder = State().InstallFolder;
+    CreateShortcut(MainProgramPath(), folder + Trim(ProductIdentity::kProductName) + kLinkExtension);
+    CreateShortcut(installFolder + kUninstallerFile, folder + kUninstaller + kLinkExtension);
+    CreateShortcut(installFolder + ProductIdentity::kManualPath, folder + kManual + kLinkExtension);
+}
+
+void RunFinishActions(bool startProgram, bool openManual, bool desktopShortcut) {
+    const std::string& installFolder = State().InstallFolder;
+    if (startProgram) {
+        const std::string program = MainProgramPath();
+        if (platform::FileExists(program))
+            platform::StartProcess(program, installFolder);
+        else
+            Services().ErrorDialog(kProgramMissing);
+    }
+    if (openManual) {
+        const std::string manual = installFolder + ProductIdentity::kManualPath;
+        if (platform::FileExists(manual))
+            platform::OpenDocument(manual);
+        else
+            Services().ErrorDialog(kManualMissing);
+    }
+    if (desktopShortcut) CreateDesktopShortcut();
+}
+
+void CreateDesktopShortcut() {
+    const std::string desktop = DesktopFolder();
+    if (desktop.empty()) return;
+    CreateShortcut(MainProgramPath(), IncludeTrailingDelimiter(desktop) + ProductIdentity::kProductName +
+                                          ProductIdentity::kVersion + kLinkExtension);
+}

@@ -1,0 +1,93 @@
+// Shell links, process start, shell open and the shell's folders.
+#include "platform/Shell.h"
+
+#include "platform/Error.h"
+#include "platform/win32/ScopedHandles.h"
+
+#include <objidl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <vector>
+
+namespace platform {
+namespace {
+
+HWND shellOwner = nullptr;
+
+const char kShellLinkClassId[] = "{00021401-0000-0000-C000-000000000046}";
+
+// The system's text for an error code, without the line break it ends with.
+std::string SystemMessage(HRESULT code) {
+    char* text = nullptr;
+    const DWORD length = ::FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = length ? std::string(text, length) : "Error 0x" + std::to_string(code);
+    if (text) ::LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+        message.pop_back();
+    return message;
+}
+
+std::wstring Widen(const std::string& text) {
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::vector<wchar_t> wide(length > 0 ? length : 1);
+    ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+    return std::wstring(wide.data());
+}
+
+template <typename Interface> win32::ComPtr<Interface> QueryOrRaise(IUnknown* object, REFIID id) {
+    win32::ComPtr<Interface> result;
+    if (FAILED(object->QueryInterface(id, result.put()))) throw Error("Interface not supported");
+    return result;
+}
+
+} // namespace
+
+void WriteShellLink(const std::string& target, const std::string& workingDirectory,
+                    const std::string& linkPath) {
+    win32::ComPtr<IUnknown> object;
+    const HRESULT created = ::CoCreateInstance(
+        CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown, object.put());
+    if (FAILED(created)) throw Error(SystemMessage(created) + ", ClassID: " + kShellLinkClassId);
+    const auto link = QueryOrRaise<IShellLinkA>(object.Get(), IID_IShellLinkA);
+    const auto file = QueryOrRaise<IPersistFile>(object.Get(), IID_IPersistFile);
+    // Deliberately unchecked: a failure here leaves the shortcut missing or incomplete, nothing worse.
+    link->SetPath(target.c_str());
+    link->SetWorkingDirectory(workingDirectory.c_str());
+    file->Save(Widen(linkPath).c_str(), FALSE);
+}
+
+void StartProcess(const std::string& path, const std::string& currentDirectory) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (::CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                         currentDirectory.c_str(), &startup, &process)) {
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+    }
+}
+
+void OpenDocument(const std::string& path) {
+    ::ShellExecuteA(shellOwner, "open", path.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+void SetShellOwner(void* window) {
+    shellOwner = static_cast<HWND>(window);
+}
+
+std::string UserDesktopFolder() {
+    char folder[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, folder)))
+        return {};
+    return folder;
+}
+
+void NotifyAssociationsChanged() {
+    ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+}
+
+} // namespace platform
