@@ -93,6 +93,15 @@ void AddEntry(unsigned number, const std::string& destination, const std::string
     world.strings[number] = destination;
 }
 
+std::string ErrorOf(const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const platform::Error& e) {
+        return e.what();
+    }
+    return "<no error>";
+}
+
 } // namespace fake
 
 using fake::world;

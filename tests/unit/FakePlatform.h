@@ -2,6 +2,7 @@
 // An in-memory Windows for the engine's unit tests: files and folders, a registry tree with value
 // types, the installer's resources, and switches that make chosen calls fail.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -68,6 +69,9 @@ void SetString(const std::string& key, const std::string& name, const std::strin
                std::uint32_t type = 1);
 const Value* FindValue(const std::string& key, const std::string& name);
 void AddEntry(unsigned number, const std::string& destination, const std::string& bytes);
+
+// The message of the platform::Error a step raises, or "<no error>".
+std::string ErrorOf(const std::function<void()>& step);
 
 // Records what the engine tells the wizard.
 class RecordingServices final : public WizardServices {

@@ -26,14 +26,6 @@ protected:
         AttachWizardServices(nullptr);
         EXPECT_EQ(world.openKeys, 0) << "a key was left open";
     }
-    std::string ErrorOf(void (*step)()) {
-        try {
-            step();
-        } catch (const platform::Error& e) {
-            return e.what();
-        }
-        return "<no error>";
-    }
     fake::RecordingServices ui;
     fake::World& world = fake::TheWorld();
 };
@@ -62,7 +54,7 @@ TEST_F(RegistryRecords, SiblingKeysOfTheMakerAreLeftAlone) {
 
 TEST_F(RegistryRecords, AKeyThatCannotBeCreatedEndsTheStepWithItsPath) {
     world.uncreatableKeys.insert(kProduct);
-    EXPECT_EQ(ErrorOf(WriteProductKeys), "Failed to create key Software\\Torvek\\Pellum 3.9.8.7");
+    EXPECT_EQ(fake::ErrorOf(WriteProductKeys), "Failed to create key Software\\Torvek\\Pellum 3.9.8.7");
     EXPECT_FALSE(fake::FindValue(kUninstall, "DisplayName"));
     EXPECT_EQ(ui.steps, 0);
 
@@ -70,7 +62,7 @@ TEST_F(RegistryRecords, AKeyThatCannotBeCreatedEndsTheStepWithItsPath) {
     State().InstallFolder = "C:\\X\\";
     world.uncreatableKeys.insert(kUninstall);
     EXPECT_EQ(
-        ErrorOf(WriteProductKeys),
+        fake::ErrorOf(WriteProductKeys),
         "Failed to create key Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Torvek KEL 3.9.8.7");
     EXPECT_EQ(Text(fake::FindValue(kProduct, "InstallPath")), "C:\\X\\");
 }
@@ -86,14 +78,14 @@ TEST_F(RegistryRecords, AKeyThatOpensOnlyForReadingIsSkippedSilently) {
 TEST_F(RegistryRecords, AKeyHiddenEvenFromReadingCannotBeCreatedAgain) {
     world.registry[kUninstall].openable = false;
     EXPECT_EQ(
-        ErrorOf(WriteProductKeys),
+        fake::ErrorOf(WriteProductKeys),
         "Failed to create key Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Torvek KEL 3.9.8.7");
     EXPECT_EQ(Text(fake::FindValue(kProduct, "InstallPath")), "C:\\Program Files\\Torvek\\Pellum 3.9.8.7\\");
 }
 
 TEST_F(RegistryRecords, AValueThatCannotBeWrittenNamesTheValue) {
     world.registry[kUninstall].writable = false;
-    EXPECT_EQ(ErrorOf(WriteProductKeys), "Failed to set data for 'DisplayIcon'");
+    EXPECT_EQ(fake::ErrorOf(WriteProductKeys), "Failed to set data for 'DisplayIcon'");
 }
 
 TEST_F(RegistryRecords, InstalledCopyIsTheProductKeyEvenWithoutAPath) {

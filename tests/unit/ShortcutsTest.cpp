@@ -37,14 +37,6 @@ protected:
         EXPECT_EQ(world.openKeys, 0);
     }
     const fake::World::Link& Link(const std::string& path) { return world.links.at(path); }
-    std::string ErrorOf(void (*step)()) {
-        try {
-            step();
-        } catch (const platform::Error& e) {
-            return e.what();
-        }
-        return "<no error>";
-    }
     fake::RecordingServices ui;
     fake::World& world = fake::TheWorld();
 };
@@ -73,9 +65,9 @@ TEST_F(Shortcuts, NoCommonProgramsMeansNoGroup) {
 
 TEST_F(Shortcuts, FolderValuesOfTheWrongTypeAreReported) {
     world.registry[fake::KeyPath(kCommonFolders)].values["Common Programs"] = {platform::kRegBinary, "\1\2"};
-    EXPECT_EQ(ErrorOf(CreateProgramGroup), "Invalid data type for 'Common Programs'");
+    EXPECT_EQ(fake::ErrorOf(CreateProgramGroup), "Invalid data type for 'Common Programs'");
     world.registry[fake::KeyPath(kUserFolders)].values["Desktop"] = {platform::kRegDword, "\1\0\0\0"};
-    EXPECT_EQ(ErrorOf(CreateDesktopShortcut), "Invalid data type for 'desktop'");
+    EXPECT_EQ(fake::ErrorOf(CreateDesktopShortcut), "Invalid data type for 'desktop'");
     world.registry[fake::KeyPath(kUserFolders)].values["Desktop"] = {platform::kRegDword, ""};
     world.shellDesktop = "C:\\Users\\ann\\Shell Desktop";
     CreateDesktopShortcut(); // a zero-length value of any type reads as empty
@@ -134,9 +126,9 @@ TEST_F(Shortcuts, DesktopFallsBackToTheShellsFolderButNeverToTheDriveRoot) {
 
 TEST_F(Shortcuts, LinkFailuresEndTheStep) {
     world.linkFailure = "Class not registered, ClassID: {00021401-0000-0000-C000-000000000046}";
-    EXPECT_EQ(ErrorOf(CreateProgramGroup), world.linkFailure);
+    EXPECT_EQ(fake::ErrorOf(CreateProgramGroup), world.linkFailure);
     world.linkFailure = "Interface not supported";
-    EXPECT_EQ(ErrorOf([] { RunFinishActions(false, false, true); }), "Interface not supported");
+    EXPECT_EQ(fake::ErrorOf([] { RunFinishActions(false, false, true); }), "Interface not supported");
 }
 
 } // namespace
