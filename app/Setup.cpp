@@ -1,15 +1,17 @@
-// Setup.exe entry point. Until the wizard exists it only says so and shows where it would install.
-#include <windows.h>
+// Setup.exe: start-up order, the message loop and the exit code. The backdrop is created first and is
+// the main window; the wizard comes next, visible at once, and its FormCreate runs the start-up step.
+#include "platform/win32/Win32.h"
+
+#include <commctrl.h>
 #include <objbase.h>
 
-#include <exception>
-#include <string>
-
-#include "engine/InstallState.h"
+#include "engine/WizardServices.h"
+#include "platform/Shell.h"
+#include "ui/ErrorReport.h"
+#include "ui/Unit1.h"
+#include "ui/Unit2.h"
 
 namespace {
-
-constexpr char kCaption[] = "Install manager";
 
 // Later DLL loads (COM, the shell) then come from System32 only, never from the folder Setup.exe was
 // started from, where a planted DLL could be waiting. Looked up at run time: systems without the
@@ -22,6 +24,14 @@ void RestrictDllSearch() {
             LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
+void InitCommonControls() {
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES;
+    ::InitCommonControlsEx(&controls);
+}
+
+// The shell-link component needs an apartment-threaded COM for the whole run.
 class ComApartment {
 public:
     ComApartment() : initialised_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
@@ -35,19 +45,41 @@ private:
     bool initialised_;
 };
 
+// Ends on WM_QUIT, or when a nested PumpMessages has already taken the quit request off the queue.
+void RunMessageLoop(TForm2& wizard) {
+    MSG message;
+    while (!wizard.QuitRequested() && ::GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (wizard.TranslateDialogKey(message)) continue;
+        ::TranslateMessage(&message);
+        ::DispatchMessageA(&message);
+    }
+}
+
+void Run(HINSTANCE instance) {
+    InitCommonControls();
+    ComApartment com;
+    TForm1 form1;
+    form1.Create(instance);
+    TForm2 form2(&form1);
+    form1.SetCloseRequestHandler(TForm2::CloseRequest, &form2);
+    form2.Create(instance);
+    platform::SetShellOwner(form1.Handle());
+    AttachWizardServices(&form2);
+    form1.ShowMaximised();
+    // Showing the backdrop activated it; the keyboard belongs to the wizard in front of it.
+    ::SetForegroundWindow(form2.Handle());
+    RunMessageLoop(form2);
+    // The windows go in reverse order of creation, before COM is released.
+}
+
 } // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    RestrictDllSearch();
-    ComApartment com;
-    std::string text = "The installation wizard is not built yet.";
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     try {
-        ProposeFreshFolder();
-        text += "\n\nIt would propose this folder:\n" + State().InstallFolder;
-    } catch (const std::exception& error) {
-        text += "\n\n";
-        text += error.what();
+        RestrictDllSearch();
+        Run(instance);
+    } catch (...) {
+        ReportUnhandledError();
     }
-    ::MessageBoxA(nullptr, text.c_str(), kCaption, MB_OK | MB_ICONINFORMATION);
     return 0;
 }

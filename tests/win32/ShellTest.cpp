@@ -118,6 +118,7 @@ TEST_F(ShellInPrefix, OpeningADocumentStartsTheProgramWithTheWholePath) {
     const std::string document = folder + "\\hello world.asm";
     std::ofstream(document) << "; sample\n";
     const std::string report = folder + "\\report.txt";
+    DeleteFileA(report.c_str()); // a folder left by an earlier run with the same process id
     SetEnvironmentVariableA("TORVEK_SAMPLE_REPORT", report.c_str());
 
     SHELLEXECUTEINFOA open = {};
@@ -140,15 +141,23 @@ TEST_F(ShellInPrefix, OpeningADocumentStartsTheProgramWithTheWholePath) {
 TEST_F(ShellInPrefix, StartProgramRunsInTheInstallFolder) {
     const std::string program = InstallSample();
     const std::string report = State().InstallFolder + "started.txt";
+    DeleteFileA(report.c_str()); // a folder left by an earlier run with the same process id
     SetEnvironmentVariableA("TORVEK_SAMPLE_REPORT", report.c_str());
     RunFinishActions(true, false, false);
     const std::string text = WaitForReport(report);
     const auto lines = text.substr(text.find("\r\n") + 2);
     EXPECT_EQ(lines, State().InstallFolder.substr(0, State().InstallFolder.size() - 1) + "\r\n");
-    // The sample keeps running; end it by its window.
-    for (int i = 0; i < 50; ++i) {
+    // The sample keeps running; close its window and wait until it is gone, so its file is free again.
+    for (int i = 0; i < 100; ++i) {
         if (HWND window = FindWindowA(nullptr, "Torvek Pellum 3.9.8.7")) {
+            DWORD processId = 0;
+            GetWindowThreadProcessId(window, &processId);
+            const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
             PostMessageA(window, WM_CLOSE, 0, 0);
+            if (process) {
+                WaitForSingleObject(process, 10000);
+                CloseHandle(process);
+            }
             break;
         }
         Sleep(50);

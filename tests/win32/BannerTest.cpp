@@ -1,0 +1,187 @@
+// The banner decoder on the picture this program carries and on broken input, and the stretched
+// bitmap the wizard shows.
+#include "platform/win32/Win32.h"
+
+#include <malloc.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+#include "platform/Error.h"
+#include "ui/Banner.h"
+#include "ui/Gdi.h"
+
+namespace {
+
+std::vector<unsigned char> BannerBytes() {
+    const HRSRC found = FindResourceA(nullptr, "BANNER", RT_RCDATA);
+    if (!found) return {};
+    const auto* bytes = static_cast<const unsigned char*>(LockResource(LoadResource(nullptr, found)));
+    return std::vector<unsigned char>(bytes, bytes + SizeofResource(nullptr, found));
+}
+
+struct Bgr {
+    int blue, green, red;
+};
+
+Bgr PixelAt(const DecodedImage& image, int x, int y) {
+    const unsigned char* pixel = image.bgr.data() + (static_cast<std::size_t>(y) * image.width + x) * 3;
+    return {pixel[0], pixel[1], pixel[2]};
+}
+
+double MeanBrightness(const DecodedImage& image, int top, int bottom) {
+    double sum = 0;
+    for (int y = top; y < bottom; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            const Bgr pixel = PixelAt(image, x, y);
+            sum += pixel.blue + pixel.green + pixel.red;
+        }
+    return sum / (3.0 * image.width * (bottom - top));
+}
+
+// The error text a decode raises, or "decoded" when it did not raise.
+std::string DecodeError(const std::vector<unsigned char>& bytes) {
+    try {
+        DecodeJpeg(bytes.data(), bytes.size());
+        return "decoded";
+    } catch (const platform::Error& error) {
+        return error.what();
+    }
+}
+
+std::string JpegError(int code) {
+    return "JPEG error #" + std::to_string(code);
+}
+
+// Bytes in use on the C runtime's heap, where libjpeg's memory manager allocates.
+std::size_t HeapBytesInUse() {
+    _HEAPINFO entry{};
+    std::size_t used = 0;
+    while (_heapwalk(&entry) == _HEAPOK)
+        if (entry._useflag == _USEDENTRY) used += entry._size;
+    return used;
+}
+
+TEST(Banner, DecodesTheCarriedPictureAsAVerticalBlueBanner) {
+    const DecodedImage banner = LoadBanner();
+    ASSERT_EQ(408, banner.width);
+    ASSERT_EQ(644, banner.height);
+    ASSERT_EQ(408u * 644 * 3, banner.bgr.size());
+    // Blue dominates in every corner (bytes in blue, green, red order), darker towards the bottom,
+    // with light lettering somewhere.
+    for (const auto& [x, y] : {std::pair{0, 0}, {407, 0}, {0, 643}, {407, 643}}) {
+        const Bgr corner = PixelAt(banner, x, y);
+        EXPECT_GT(corner.blue, corner.red + 20) << x << "," << y;
+    }
+    EXPECT_GT(MeanBrightness(banner, 0, 100), MeanBrightness(banner, 544, 644) + 20);
+    int light = 0;
+    for (std::size_t i = 0; i < banner.bgr.size(); i += 3)
+        light += banner.bgr[i] > 230 && banner.bgr[i + 1] > 230 && banner.bgr[i + 2] > 230;
+    EXPECT_GT(light, 1000);
+}
+
+TEST(Banner, BrokenInputRaisesTheLibraryErrorCode) {
+    const std::vector<unsigned char> banner = BannerBytes();
+    ASSERT_GT(banner.size(), 1000u);
+    EXPECT_EQ(JpegError(JERR_INPUT_EMPTY), DecodeError({}));
+    EXPECT_EQ(JpegError(JERR_NO_SOI), DecodeError(std::vector<unsigned char>(5000, 0x5A)));
+    EXPECT_EQ(JpegError(JERR_NO_SOI), DecodeError({banner.begin() + 1, banner.end()}));
+    // Cut inside the header: the image never starts.
+    EXPECT_EQ(JpegError(JERR_NO_IMAGE), DecodeError({banner.begin(), banner.begin() + 120}));
+    EXPECT_EQ(JpegError(JERR_NO_IMAGE), DecodeError({0xFF, 0xD8, 0xFF, 0xD9}));
+    // A forged width no memory could hold is refused before any pixel is reserved.
+    std::vector<unsigned char> huge = banner;
+    for (std::size_t i = 0; i + 8 < huge.size(); ++i)
+        if (huge[i] == 0xFF && huge[i + 1] == 0xC0) {
+            huge[i + 5] = huge[i + 7] = 0xFF; // height and width 65 5xx
+            huge[i + 6] = huge[i + 8] = 0xD0;
+            break;
+        }
+    EXPECT_EQ(JpegError(JERR_IMAGE_TOO_BIG), DecodeError(huge));
+}
+
+TEST(Banner, ACutScanStillDecodesWithoutRaising) {
+    const std::vector<unsigned char> banner = BannerBytes();
+    const std::vector<unsigned char> cut(banner.begin(), banner.begin() + banner.size() * 6 / 10);
+    const DecodedImage image = DecodeJpeg(cut.data(), cut.size());
+    EXPECT_EQ(408, image.width);
+    EXPECT_EQ(644, image.height);
+}
+
+TEST(Banner, RepeatedFailuresLeaveNothingBehindOnTheHeap) {
+    const std::vector<unsigned char> banner = BannerBytes();
+    // Every table read, cut just before the scan: the most the decoder holds when it gives up.
+    std::size_t scan = 2;
+    while (scan + 3 < banner.size() && banner[scan + 1] != 0xDA)
+        scan += 2 + banner[scan + 2] * 256 + banner[scan + 3];
+    const std::vector<unsigned char> headerOnly(banner.begin(), banner.begin() + scan);
+    auto failures = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            EXPECT_NE("decoded", DecodeError(headerOnly));
+            EXPECT_NE("decoded", DecodeError({0xFF, 0xD8, 0xFF, 0xD9}));
+        }
+    };
+    failures(10); // the runtime's own first-use allocations
+    const std::size_t before = HeapBytesInUse();
+    failures(200);
+    EXPECT_LT(HeapBytesInUse(), before + 4096);
+}
+
+// Reads a bitmap back as 32-bit top-down pixels (blue, green, red, unused).
+std::vector<RGBQUAD> ReadBack(HBITMAP bitmap, int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<RGBQUAD> pixels(static_cast<std::size_t>(width) * height);
+    gdi::ScreenDc screen;
+    EXPECT_EQ(height, GetDIBits(screen.Get(), bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS));
+    return pixels;
+}
+
+TEST(Banner, StretchedBitmapKeepsRowsAlignedWhenTheyNeedPadding) {
+    // Three columns (9 bytes a row, padded to 12 in a DIB): red, green, blue, on two rows.
+    DecodedImage stripes{3, 2, {0, 0, 255, 0, 255, 0, 255, 0, 0, 0, 0, 255, 0, 255, 0, 255, 0, 0}};
+    gdi::Bitmap bitmap(MakeStretchedBitmap(stripes, 30, 20));
+    ASSERT_TRUE(bitmap);
+    const std::vector<RGBQUAD> pixels = ReadBack(bitmap.Get(), 30, 20);
+    // Both stretched rows come from identical source rows: a row read from the wrong offset differs.
+    for (int x = 0; x < 30; ++x) {
+        EXPECT_EQ(pixels[3 * 30 + x].rgbBlue, pixels[16 * 30 + x].rgbBlue) << x;
+        EXPECT_EQ(pixels[3 * 30 + x].rgbGreen, pixels[16 * 30 + x].rgbGreen) << x;
+        EXPECT_EQ(pixels[3 * 30 + x].rgbRed, pixels[16 * 30 + x].rgbRed) << x;
+    }
+    const RGBQUAD& left = pixels[16 * 30];
+    const RGBQUAD& right = pixels[16 * 30 + 29];
+    EXPECT_GT(left.rgbRed, 200);
+    EXPECT_LT(left.rgbBlue, 60);
+    EXPECT_GT(right.rgbBlue, 200);
+    EXPECT_LT(right.rgbRed, 60);
+}
+
+TEST(Banner, StretchesTheBannerToTheWizardPanel) {
+    const DecodedImage banner = LoadBanner();
+    gdi::Bitmap bitmap(MakeStretchedBitmap(banner, 162, 280));
+    ASSERT_TRUE(bitmap);
+    BITMAP info{};
+    ASSERT_NE(0, GetObjectA(bitmap.Get(), sizeof info, &info));
+    EXPECT_EQ(162, info.bmWidth);
+    EXPECT_EQ(280, info.bmHeight);
+    const std::vector<RGBQUAD> pixels = ReadBack(bitmap.Get(), 162, 280);
+    const Bgr top = PixelAt(banner, 2, 2);
+    EXPECT_NEAR(top.blue, pixels[1 * 162 + 1].rgbBlue, 16);
+    EXPECT_NEAR(top.red, pixels[1 * 162 + 1].rgbRed, 16);
+    EXPECT_THROW(MakeStretchedBitmap(DecodedImage{}, 162, 280), platform::Error);
+    EXPECT_THROW(MakeStretchedBitmap(banner, 0, 280), platform::Error);
+}
+
+} // namespace

@@ -1,0 +1,219 @@
+// The real dialogs (question, error box, folder browser) and the wizard's keyboard handling. A thread
+// timer acts on each dialog from inside its own modal loop, as a user would.
+#include "WizardFixture.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <functional>
+
+namespace wizard_test {
+namespace {
+
+BOOL CALLBACK TakeDialog(HWND window, LPARAM result) {
+    char name[16] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (std::string(name) != "#32770" || !IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(result) = window;
+    return FALSE;
+}
+
+HWND FindThreadDialog() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), TakeDialog, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// Runs `action` once on the first dialog of this thread that shows up.
+class DialogDriver {
+public:
+    explicit DialogDriver(std::function<void(HWND)> action) : action_(std::move(action)) {
+        active = this;
+        timer_ = SetTimer(nullptr, 0, 30, &DialogDriver::Tick);
+    }
+    ~DialogDriver() {
+        KillTimer(nullptr, timer_);
+        active = nullptr;
+    }
+    bool Acted() const { return acted_; }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        if (!active || active->acted_) return;
+        HWND dialog = FindThreadDialog();
+        if (!dialog) return;
+        active->acted_ = true;
+        active->action_(dialog);
+    }
+
+    static inline DialogDriver* active = nullptr;
+    std::function<void(HWND)> action_;
+    UINT_PTR timer_ = 0;
+    bool acted_ = false;
+};
+
+std::string TextOf(HWND window) {
+    char text[512] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+using TextSearch = std::pair<std::string, HWND>;
+
+BOOL CALLBACK TakeChildWithText(HWND child, LPARAM data) {
+    auto* search = reinterpret_cast<TextSearch*>(data);
+    if (TextOf(child) != search->first) return TRUE;
+    search->second = child;
+    return FALSE;
+}
+
+HWND ChildWithText(HWND parent, const std::string& text) {
+    TextSearch search{text, nullptr};
+    EnumChildWindows(parent, TakeChildWithText, reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
+void PressKey(WPARAM key) {
+    PostMessageA(GetFocus(), WM_KEYDOWN, key, 0);
+}
+
+class RealDialogs : public WizardTest {
+protected:
+    void SetUp() override {
+        WizardTest::SetUp();
+        Open();
+        SetDialogScript(nullptr);
+    }
+};
+
+TEST_F(RealDialogs, ConfirmTellsYesNoAndTheCloseBoxApart) {
+    const std::string question = "Are you sure you want reinstall existing copy?\r\nPath: C:\\Somewhere\\";
+    bool ownerDisabled = true;
+    DialogDriver enter([&](HWND dialog) {
+        EXPECT_EQ(TextOf(dialog), "Confirm");
+        EXPECT_EQ(GetWindow(dialog, GW_OWNER), form->Handle());
+        ownerDisabled = !IsWindowEnabled(form->Handle());
+        HWND yes = GetDlgItem(dialog, IDYES), no = GetDlgItem(dialog, IDNO);
+        EXPECT_EQ(TextOf(yes), "&Yes");
+        EXPECT_EQ(TextOf(no), "&No");
+        EXPECT_EQ(GetWindowLongPtrA(yes, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+        EXPECT_NE(ChildWithText(dialog, question), nullptr);
+        RECT frame;
+        GetWindowRect(dialog, &frame);
+        EXPECT_NEAR((frame.left + frame.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+        EXPECT_NEAR((frame.top + frame.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+        PressKey(VK_RETURN);
+    });
+    EXPECT_EQ(form->Confirm(question), ConfirmAnswer::Yes);
+    EXPECT_TRUE(enter.Acted());
+    EXPECT_TRUE(ownerDisabled) << "modal";
+    EXPECT_TRUE(IsWindowEnabled(form->Handle()));
+
+    DialogDriver escape([](HWND) { PressKey(VK_ESCAPE); });
+    EXPECT_EQ(form->Confirm("Aborted by user?"), ConfirmAnswer::No);
+    DialogDriver closeBox([](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); });
+    EXPECT_EQ(form->Confirm("Aborted by user?"), ConfirmAnswer::Closed);
+    DialogDriver no([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDNO, 0); });
+    EXPECT_EQ(form->Confirm("Aborted by user?"), ConfirmAnswer::No);
+}
+
+TEST_F(RealDialogs, ErrorBoxHasOneOkThatEscapeAlsoPresses) {
+    DialogDriver driver([](HWND dialog) {
+        EXPECT_EQ(TextOf(dialog), "Error");
+        EXPECT_NE(ChildWithText(dialog, "OK"), nullptr);
+        EXPECT_EQ(ChildWithText(dialog, "Cancel"), nullptr);
+        EXPECT_NE(ChildWithText(dialog, "Program files is not found"), nullptr);
+        PressKey(VK_ESCAPE);
+    });
+    SetActiveWindow(form->Handle());
+    form->ErrorDialog("Program files is not found");
+    EXPECT_TRUE(driver.Acted());
+    EXPECT_EQ(GetActiveWindow(), form->Handle()) << "the keyboard goes back to the wizard";
+}
+
+class Browser : public RealDialogs {
+protected:
+    // Checks what every browser shows, then runs `finish` on it.
+    std::function<void(HWND)> Expecting(std::function<void(HWND)> finish) {
+        return [this, finish](HWND dialog) {
+            EXPECT_EQ(GetWindow(dialog, GW_OWNER), HiddenOwnerWindow());
+            EXPECT_FALSE(IsWindowVisible(HiddenOwnerWindow()));
+            EXPECT_FALSE(IsWindowEnabled(form->Handle())) << "the program's windows are disabled";
+            EXPECT_NE(ChildWithText(dialog, "Select Directory"), nullptr);
+            MONITORINFO monitor = {};
+            monitor.cbSize = sizeof monitor;
+            GetMonitorInfoA(MonitorFromWindow(form->Handle(), MONITOR_DEFAULTTONEAREST), &monitor);
+            RECT frame;
+            GetWindowRect(dialog, &frame);
+            EXPECT_EQ(frame.left,
+                      (monitor.rcMonitor.right - monitor.rcMonitor.left - (frame.right - frame.left)) / 2);
+            EXPECT_EQ(frame.top,
+                      (monitor.rcMonitor.bottom - monitor.rcMonitor.top - (frame.bottom - frame.top)) / 2);
+            resizable = (GetWindowLongPtrA(dialog, GWL_STYLE) & WS_THICKFRAME) != 0;
+            finish(dialog);
+        };
+    }
+    bool resizable = false;
+};
+
+TEST_F(Browser, CancelChangesNothingAndOkTakesTheFolder) {
+    const std::string before = form->Edit1.Text();
+    DialogDriver cancel(Expecting([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); }));
+    Click(form->Button4);
+    ASSERT_TRUE(cancel.Acted());
+    EXPECT_TRUE(resizable) << "the newer style on an apartment-threaded thread";
+    EXPECT_EQ(form->Edit1.Text(), before);
+    EXPECT_TRUE(IsWindowEnabled(form->Handle()));
+
+    DialogDriver ok(Expecting([](HWND dialog) {
+        SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>("C:\\windows"));
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    }));
+    Click(form->Button4);
+    ASSERT_TRUE(ok.Acted());
+    EXPECT_EQ(form->Edit1.Text(), "C:\\windows\\Torvek\\Pellum 3.9.8.7");
+}
+
+TEST_F(Browser, OlderStyleWhenTheThreadIsNotApartmentThreaded) {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+    DialogDriver cancel(Expecting([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); }));
+    Click(form->Button4);
+    CoUninitialize();
+    ASSERT_TRUE(cancel.Acted());
+    EXPECT_FALSE(resizable);
+}
+
+class Keyboard : public WizardTest {
+protected:
+    void SetUp() override {
+        WizardTest::SetUp();
+        Open();
+    }
+    void Press(const Control& control, WPARAM key) {
+        SetFocus(control.Handle());
+        PostMessageA(control.Handle(), WM_KEYDOWN, key, 0);
+        form->PumpMessages();
+    }
+};
+
+TEST_F(Keyboard, TabSkipsDisabledButtonsAndOnlyTheFocusedButtonTakesEnter) {
+    Press(form->Button1, VK_TAB);
+    EXPECT_EQ(GetFocus(), form->Button3.Handle()) << "Back is disabled on the welcome page";
+
+    Press(form->Button1, VK_ESCAPE);
+    EXPECT_TRUE(script.questions.empty()) << "Escape is no Cancel";
+    EXPECT_EQ(Page(), 0);
+
+    script.answers = {ConfirmAnswer::No};
+    Press(form->Button3, VK_RETURN);
+    EXPECT_EQ(script.questions.size(), 1u);
+    EXPECT_EQ(Page(), 0);
+
+    Press(form->Button1, VK_RETURN);
+    EXPECT_EQ(Page(), 1);
+    Press(form->RadioButton2, VK_RETURN);
+    EXPECT_EQ(Page(), 1) << "Enter on a radio button does nothing";
+}
+
+} // namespace
+} // namespace wizard_test

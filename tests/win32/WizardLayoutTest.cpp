@@ -1,0 +1,313 @@
+// The wizard window as built from its layout table: places, kinds, texts, states, fonts, at 96 dpi.
+#include "WizardFixture.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "ui/Layout.h"
+
+namespace wizard_test {
+namespace {
+
+RECT InParent(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    MapWindowPoints(HWND_DESKTOP, GetParent(window), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+LONG_PTR StyleOf(HWND window) {
+    return GetWindowLongPtrA(window, GWL_STYLE);
+}
+
+LOGFONTA FontOf(HWND window) {
+    LOGFONTA font = {};
+    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)), sizeof font, &font);
+    return font;
+}
+
+std::string TextOf(HWND window) {
+    char text[4096] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+// The rightmost dark column when the control paints itself into a white bitmap `width` wide.
+int RightmostInk(HWND control, int width, int height) {
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    RECT all = {0, 0, width, height};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SendMessageA(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    int right = -1;
+    for (int x = 0; x < width; ++x)
+        for (int y = 0; y < height; ++y)
+            if (GetRValue(GetPixel(dc, x, y)) < 128) right = x;
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return right;
+}
+
+class WizardLayout : public WizardTest {
+protected:
+    void SetUp() override {
+        WizardTest::SetUp();
+        Open();
+        ASSERT_EQ(GetDeviceCaps(GetDC(nullptr), LOGPIXELSY), 96) << "the test prefix runs at 96 dpi";
+    }
+};
+
+// What each kind must have become, beyond its place.
+void ExpectKind(HWND window, layout::Kind kind) {
+    const LONG_PTR style = StyleOf(window);
+    switch (kind) {
+    case layout::Kind::Button:
+        EXPECT_EQ(style & BS_TYPEMASK, BS_PUSHBUTTON) << "never a default button";
+        break;
+    case layout::Kind::Radio: EXPECT_EQ(style & BS_TYPEMASK, BS_AUTORADIOBUTTON); break;
+    case layout::Kind::Check: EXPECT_EQ(style & BS_TYPEMASK, BS_AUTOCHECKBOX); break;
+    case layout::Kind::Edit: EXPECT_TRUE(style & ES_READONLY); break;
+    case layout::Kind::Memo:
+        EXPECT_EQ(style & (ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_HSCROLL),
+                  ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_HSCROLL);
+        break;
+    case layout::Kind::Bevel: EXPECT_EQ(style & SS_TYPEMASK, SS_ETCHEDHORZ); break;
+    case layout::Kind::ListView:
+        EXPECT_EQ(style & LVS_TYPEMASK, LVS_REPORT);
+        EXPECT_TRUE(SendMessageA(window, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_CHECKBOXES);
+        break;
+    default: break;
+    }
+}
+
+TEST_F(WizardLayout, EveryControlSitsOnItsParentWhereTheTablePutsIt) {
+    const auto controls = ControlsByName(*form);
+    const layout::Table& table = layout::Form2();
+    ASSERT_EQ(controls.size(), table.rowCount);
+    for (std::size_t i = 0; i < table.rowCount; ++i) {
+        const layout::Row& row = table.rows[i];
+        SCOPED_TRACE(row.name);
+        HWND window = controls.at(row.name);
+        ASSERT_TRUE(IsWindow(window));
+        const HWND parent = std::strcmp(row.parent, "Form2") == 0 ? form->Handle() : controls.at(row.parent);
+        EXPECT_EQ(GetParent(window), parent);
+        const RECT r = InParent(window);
+        EXPECT_EQ(r.left, row.left);
+        const bool label = row.kind == layout::Kind::Label || row.kind == layout::Kind::BoldLabel;
+        if (label) {
+            EXPECT_EQ(r.top, row.top);
+            if (*row.text) {
+                EXPECT_GT(r.right - r.left, 0) << "sized to its text";
+            }
+        } else if (row.kind == layout::Kind::Bevel) {
+            EXPECT_EQ(r.top, row.top + row.height - 2) << "only the bottom line";
+            EXPECT_EQ(r.bottom, row.top + row.height);
+            EXPECT_EQ(r.right - r.left, row.width);
+        } else {
+            EXPECT_EQ(r.top, row.top);
+            EXPECT_EQ(r.right - r.left, row.width);
+            EXPECT_EQ(r.bottom - r.top, row.height);
+        }
+        ExpectKind(window, row.kind);
+        EXPECT_EQ(IsWindowEnabled(window) != FALSE, !(row.state & layout::Disabled));
+        if (row.kind == layout::Kind::Radio || row.kind == layout::Kind::Check) {
+            EXPECT_EQ(SendMessageA(window, BM_GETCHECK, 0, 0) == BST_CHECKED,
+                      (row.state & layout::Checked) != 0);
+        }
+    }
+}
+
+TEST_F(WizardLayout, FixedTextsAndTheStartUpTexts) {
+    const std::map<std::string, std::string> texts = {
+        {"Button1", "Next"},
+        {"Button2", "Back"},
+        {"Button3", "Cancel"},
+        {"Button4", "Browse"},
+        {"Button5", "Check All"},
+        {"Button6", "Clear All"},
+        {"Label1", "Torvek Pellum 3.9.8.7"},
+        {"Label2", "Click Next to continue. "},
+        {"Label3", "Please read next agreement:"},
+        {"Label4", "Select directory:"},
+        {"Label6", "Installation is complite. Thank you for choosing Torvek Pellum."},
+        {"Label8", "Torvek Pellum 3.9.8.7 (c) Torvek. All rights reserved."},
+        {"Label9", "You have installed copy on your computer."},
+        {"Label10", "Click Reinstall to continue."},
+        {"Label11", "Wait while setup executing..."},
+        {"Label12", ""},
+        {"Label13", "Please select file type association"},
+        {"RadioButton1", "I'm agree"},
+        {"RadioButton2", "I'm not agree"},
+        {"CheckBox1", "Start Torvek Pellum"},
+        {"CheckBox2", "Start Help File"},
+        {"CheckBox3", "Create Desktop Icon"},
+        {"Edit1", "C:\\Program Files\\Torvek\\Pellum 3.9.8.7"},
+    };
+    const auto controls = ControlsByName(*form);
+    for (const auto& [name, text] : texts)
+        EXPECT_EQ(TextOf(controls.at(name)), text) << name;
+    EXPECT_EQ(TextOf(form->Handle()), "Install manager");
+
+    const std::string licence = form->Memo1.Text();
+    EXPECT_EQ(licence.rfind("TORVEK PELLUM 3.9.8.7 - LICENCE AGREEMENT\r\n", 0), 0u);
+    std::size_t lines = 0;
+    for (std::size_t at = licence.find("\r\n"); at != std::string::npos; at = licence.find("\r\n", at + 2))
+        ++lines;
+    EXPECT_EQ(lines, 33u);
+}
+
+TEST_F(WizardLayout, AtStartOnlyTheWelcomePageWithTitleAndNoticeAndBackDisabled) {
+    EXPECT_EQ(VisiblePages(), "Panel1");
+    EXPECT_TRUE(form->Label1.Visible());
+    EXPECT_TRUE(form->Label2.Visible());
+    EXPECT_TRUE(form->Label8.Visible());
+    EXPECT_FALSE(form->Label9.Visible());
+    EXPECT_FALSE(form->Label10.Visible());
+    EXPECT_FALSE(form->Button2.Enabled());
+    EXPECT_TRUE(form->Button1.Enabled());
+    EXPECT_TRUE(form->Button3.Enabled());
+    EXPECT_EQ(Page(), 0);
+    EXPECT_EQ(form->AssociationCount(), 0);
+    EXPECT_TRUE(Reports().empty()) << (Reports().empty() ? "" : Reports().front());
+}
+
+TEST_F(WizardLayout, WindowIsAFixedTopmostDialogCentredOnTheDesktop) {
+    HWND window = form->Handle();
+    RECT client;
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, 562);
+    EXPECT_EQ(client.bottom, 319);
+    const LONG_PTR style = StyleOf(window);
+    EXPECT_EQ(style & (WS_POPUP | WS_CAPTION | WS_SYSMENU), WS_POPUP | WS_CAPTION | WS_SYSMENU);
+    EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0);
+    const LONG_PTR exStyle = GetWindowLongPtrA(window, GWL_EXSTYLE);
+    EXPECT_TRUE(exStyle & WS_EX_TOPMOST);
+    EXPECT_TRUE(exStyle & WS_EX_DLGMODALFRAME);
+    EXPECT_TRUE(IsWindowVisible(window));
+    RECT frame;
+    GetWindowRect(window, &frame);
+    EXPECT_NEAR((frame.left + frame.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+    EXPECT_NEAR((frame.top + frame.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+    EXPECT_EQ(GetClassLongPtrA(window, GCLP_HBRBACKGROUND), COLOR_BTNFACE + 1);
+}
+
+TEST_F(WizardLayout, ButtonsTabInOrderNextBackCancel) {
+    EXPECT_EQ(GetWindow(form->Handle(), GW_CHILD), form->Button1.Handle());
+    EXPECT_EQ(GetWindow(form->Button1.Handle(), GW_HWNDNEXT), form->Button2.Handle());
+    EXPECT_EQ(GetWindow(form->Button2.Handle(), GW_HWNDNEXT), form->Button3.Handle());
+    for (const Button* button : {&form->Button1, &form->Button2, &form->Button3})
+        EXPECT_TRUE(StyleOf(button->Handle()) & WS_TABSTOP);
+}
+
+TEST_F(WizardLayout, FontsAreMsSansSerifElevenAndTheTitleBoldSixteen) {
+    const auto controls = ControlsByName(*form);
+    const layout::Table& table = layout::Form2();
+    for (std::size_t i = 0; i < table.rowCount; ++i) {
+        const layout::Row& row = table.rows[i];
+        using layout::Kind;
+        if (row.kind == Kind::Panel || row.kind == Kind::Page || row.kind == Kind::Progress ||
+            row.kind == Kind::Image || row.kind == Kind::Bevel)
+            continue;
+        const std::string name = row.name;
+        const LOGFONTA font = FontOf(controls.at(name));
+        EXPECT_STREQ(font.lfFaceName, "MS Sans Serif") << name;
+        EXPECT_EQ(font.lfHeight, name == "Label1" ? -16 : -11) << name;
+        EXPECT_EQ(font.lfWeight, name == "Label1" ? FW_BOLD : FW_NORMAL) << name;
+    }
+}
+
+TEST_F(WizardLayout, PagePanelsAndWhatTheyHoldAreWhite) {
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 8, 8);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    for (const Panel* page :
+         {&form->Panel1, &form->Panel2, &form->Panel3, &form->Panel4, &form->Panel5, &form->Panel6}) {
+        SetPixel(dc, 1, 1, RGB(1, 2, 3));
+        SendMessageA(page->Handle(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        EXPECT_EQ(GetPixel(dc, 1, 1), RGB(255, 255, 255));
+        for (UINT message : {WM_CTLCOLORSTATIC, WM_CTLCOLORBTN}) {
+            SetBkColor(dc, RGB(1, 2, 3));
+            const auto brush = reinterpret_cast<HBRUSH>(
+                SendMessageA(page->Handle(), message, reinterpret_cast<WPARAM>(dc), 0));
+            LOGBRUSH logBrush = {};
+            GetObjectA(brush, sizeof logBrush, &logBrush);
+            EXPECT_EQ(logBrush.lbColor, RGB(255, 255, 255));
+            EXPECT_EQ(GetBkColor(dc), RGB(255, 255, 255));
+        }
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+}
+
+TEST_F(WizardLayout, BannerProgressAndListAreReady) {
+    const auto picture =
+        reinterpret_cast<HBITMAP>(SendMessageA(form->Image1.Handle(), STM_GETIMAGE, IMAGE_BITMAP, 0));
+    ASSERT_NE(picture, nullptr) << "decoded when the window was shown";
+    BITMAP size = {};
+    GetObjectA(picture, sizeof size, &size);
+    EXPECT_EQ(size.bmWidth, 162);
+    EXPECT_EQ(size.bmHeight, 280);
+
+    PBRANGE range = {};
+    SendMessageA(form->ProgressBar1.Handle(), PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+    EXPECT_EQ(range.iLow, 0);
+    EXPECT_EQ(range.iHigh, 51);
+    EXPECT_EQ(form->ProgressBar1.Position(), 0);
+
+    const std::pair<const char*, int> columns[] = {{"Type", 70}, {"Description", 270}};
+    for (int i = 0; i < 2; ++i) {
+        char caption[32] = {};
+        LVCOLUMNA column = {};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.pszText = caption;
+        column.cchTextMax = sizeof caption;
+        ASSERT_TRUE(
+            SendMessageA(form->ListView2.Handle(), LVM_GETCOLUMNA, i, reinterpret_cast<LPARAM>(&column)));
+        EXPECT_STREQ(caption, columns[i].first);
+        EXPECT_EQ(column.cx, columns[i].second);
+    }
+    EXPECT_EQ(form->ListView2.Count(), 0);
+}
+
+TEST_F(WizardLayout, TheTwoRadioButtonsAreOneGroup) {
+    Click(form->Button1);
+    Click(form->RadioButton1);
+    EXPECT_TRUE(form->RadioButton1.IsChecked());
+    EXPECT_FALSE(form->RadioButton2.IsChecked());
+    Click(form->RadioButton2);
+    EXPECT_FALSE(form->RadioButton1.IsChecked());
+    EXPECT_TRUE(form->RadioButton2.IsChecked());
+}
+
+} // namespace
+} // namespace wizard_test
+
+namespace wizard_test {
+namespace {
+
+// A label sized to its text must show all of it: the same ink as when it has room to spare.
+TEST_F(WizardLayout, LabelsShowTheirWholeText) {
+    const auto controls = ControlsByName(*form);
+    const layout::Table& table = layout::Form2();
+    for (std::size_t i = 0; i < table.rowCount; ++i) {
+        const layout::Row& row = table.rows[i];
+        if (row.kind != layout::Kind::Label && row.kind != layout::Kind::BoldLabel) continue;
+        HWND label = controls.at(row.name);
+        RECT own;
+        GetClientRect(label, &own);
+        const int fitted = RightmostInk(label, own.right, own.bottom);
+        SetWindowPos(label, nullptr, 0, 0, own.right + 20, own.bottom, SWP_NOMOVE | SWP_NOZORDER);
+        EXPECT_EQ(fitted, RightmostInk(label, own.right + 20, own.bottom)) << row.name;
+    }
+}
+
+} // namespace
+} // namespace wizard_test

@@ -1,0 +1,309 @@
+// The wizard's page machine driven by real clicks, with scripted dialogs: both install modes, the
+// quit request, errors raised inside a step, and what an install leaves behind.
+#include "WizardFixture.h"
+
+namespace wizard_test {
+namespace {
+
+constexpr const char* kAborted = "Aborted by user?";
+
+class FreshInstall : public WizardTest {
+protected:
+    void SetUp() override {
+        WizardTest::SetUp();
+        Open();
+    }
+};
+
+TEST_F(FreshInstall, AgreementDecidesNextAndBackKeepsTheChoice) {
+    Click(form->Button1);
+    EXPECT_EQ(Page(), 1);
+    EXPECT_EQ(VisiblePages(), "Panel2");
+    EXPECT_TRUE(form->Button2.Enabled());
+    EXPECT_FALSE(form->Button1.Enabled()) << "not agreed yet";
+    Click(form->RadioButton1);
+    EXPECT_TRUE(form->Button1.Enabled());
+    Click(form->RadioButton2);
+    EXPECT_FALSE(form->Button1.Enabled());
+    Click(form->RadioButton1);
+
+    Click(form->Button1);
+    EXPECT_EQ(Page(), 2);
+    EXPECT_EQ(VisiblePages(), "Panel3");
+    EXPECT_EQ(form->Button1.Text(), "Install");
+
+    Click(form->Button2);
+    EXPECT_EQ(Page(), 1);
+    EXPECT_EQ(VisiblePages(), "Panel2");
+    EXPECT_EQ(form->Button1.Text(), "Next");
+    EXPECT_TRUE(form->RadioButton1.IsChecked());
+    EXPECT_TRUE(form->Button1.Enabled());
+
+    Click(form->Button2);
+    EXPECT_EQ(Page(), 0);
+    EXPECT_EQ(VisiblePages(), "Panel1");
+    EXPECT_TRUE(form->Button1.Enabled());
+    EXPECT_FALSE(form->Button2.Enabled());
+
+    // Forward again with "I'm not agree": Next stays off on the agreement page.
+    Click(form->Button1);
+    Click(form->RadioButton2);
+    Click(form->Button2);
+    EXPECT_TRUE(form->Button1.Enabled()) << "the welcome page always allows Next";
+    Click(form->Button1);
+    EXPECT_FALSE(form->Button1.Enabled());
+    EXPECT_TRUE(script.questions.empty());
+}
+
+TEST_F(FreshInstall, BrowseShowsTheChosenFolderAndCancelChangesNothing) {
+    Click(form->Button1);
+    Click(form->RadioButton1);
+    Click(form->Button1);
+    script.folder = "D:\\Tools";
+    Click(form->Button4);
+    EXPECT_EQ(form->Edit1.Text(), "D:\\Tools\\Torvek\\Pellum 3.9.8.7");
+    EXPECT_EQ(State().InstallFolder, "D:\\Tools\\Torvek\\Pellum 3.9.8.7");
+    script.folder.reset();
+    Click(form->Button4);
+    EXPECT_EQ(form->Edit1.Text(), "D:\\Tools\\Torvek\\Pellum 3.9.8.7");
+    EXPECT_EQ(Page(), 2);
+}
+
+TEST_F(FreshInstall, CancelOnTheWelcomePageEndsWithoutWritingAnything) {
+    const bool folderBefore = GetFileAttributesA("C:\\Program Files\\Torvek") != INVALID_FILE_ATTRIBUTES;
+    script.answers = {ConfirmAnswer::No, ConfirmAnswer::Closed};
+    Click(form->Button3);
+    SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(script.questions, (std::vector<std::string>{kAborted, kAborted}));
+    EXPECT_FALSE(TakeQuit());
+    EXPECT_TRUE(IsWindow(form->Handle())) << "a close request never closes the window";
+
+    script.answers = {ConfirmAnswer::Yes};
+    Click(form->Button3);
+    EXPECT_TRUE(form->Terminated());
+    EXPECT_TRUE(TakeQuit());
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, RegistryNames::kProductKey));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, RegistryNames::kUninstallKey));
+    EXPECT_EQ(GetFileAttributesA("C:\\Program Files\\Torvek") != INVALID_FILE_ATTRIBUTES, folderBefore);
+
+    // After Terminate the buttons are dead, even a press already waiting in the queue.
+    form->Button1Click();
+    form->Button2Click();
+    form->Button3Click();
+    SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(Page(), 0);
+    EXPECT_EQ(script.questions.size(), 3u);
+}
+
+TEST_F(FreshInstall, WholeWalkInstallsAssociatesAndFinishes) {
+    platform::UseResourceModule(TEST_SETUP_EXE);
+    ReachFolderPageWithTempFolder();
+    ASSERT_EQ(form->Edit1.Text(), tempFolder + "\\Torvek\\Pellum 3.9.8.7");
+    Click(form->Button1);
+
+    ASSERT_TRUE(Reports().empty()) << Reports().front();
+    EXPECT_EQ(Page(), 3);
+    EXPECT_EQ(VisiblePages(), "Panel6");
+    EXPECT_EQ(State().InstallFolder, InstallFolder());
+    EXPECT_TRUE(FileExists(InstallFolder() + "TorvekKel3.exe"));
+    EXPECT_TRUE(FileExists(InstallFolder() + "CliModules\\MASM.asm"));
+    EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, RegistryNames::kProductKey, "InstallPath"), InstallFolder());
+    EXPECT_EQ(form->ProgressBar1.Position(), 33) << "one step per file and one for the registry";
+    EXPECT_EQ(form->Label12.Text(), "Creating registry information");
+    EXPECT_TRUE(form->Button1.Enabled());
+    EXPECT_EQ(form->Button1.Text(), "Next");
+    EXPECT_FALSE(form->Button2.Enabled());
+    EXPECT_TRUE(form->Button3.Enabled());
+    EXPECT_TRUE(script.errors.empty());
+
+    ASSERT_EQ(form->AssociationCount(), 4);
+    ASSERT_EQ(form->ListView2.Count(), 4);
+    EXPECT_EQ(form->ListView2.ItemText(2, 0), ".rc");
+    EXPECT_EQ(form->ListView2.ItemText(2, 1), "Torvek Pellum Resource Description File");
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(form->ListView2.IsChecked(i)) << i;
+    Click(form->Button6);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FALSE(form->ListView2.IsChecked(i)) << i;
+    Click(form->Button5);
+    EXPECT_TRUE(form->ListView2.IsChecked(3));
+    form->ListView2.SetChecked(1, false);
+    form->ListView2.SetChecked(2, false);
+
+    Click(form->Button1);
+    EXPECT_EQ(Page(), 4);
+    EXPECT_EQ(VisiblePages(), "Panel4");
+    EXPECT_FALSE(form->Button3.Enabled());
+    EXPECT_EQ(form->Button1.Text(), "Finish");
+    EXPECT_EQ(State().Associations, nullptr);
+    EXPECT_EQ(StringValue(HKEY_CLASSES_ROOT, ".asm", nullptr), "TorvekPellum.asm");
+    EXPECT_EQ(StringValue(HKEY_CLASSES_ROOT, ".kelp", nullptr), "TorvekPellum.kelp");
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".inc")) << "cleared on the list";
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".rc"));
+
+    // The close box where Cancel is disabled still asks, and No keeps the window.
+    script.answers = {ConfirmAnswer::No};
+    SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(script.questions, std::vector<std::string>{kAborted});
+    EXPECT_TRUE(IsWindow(form->Handle()));
+    EXPECT_EQ(Page(), 4);
+
+    Click(form->CheckBox1);
+    Click(form->CheckBox2);
+    Click(form->Button1);
+    EXPECT_EQ(Page(), 5);
+    EXPECT_TRUE(form->Terminated());
+    EXPECT_TRUE(TakeQuit());
+    EXPECT_TRUE(Reports().empty()) << Reports().front();
+    const std::string group = ProgramGroupFolder();
+    EXPECT_TRUE(FileExists(group + "\\Torvek Pellum.lnk")) << group;
+    EXPECT_TRUE(FileExists(group + "\\Uninstall.lnk"));
+    EXPECT_TRUE(FileExists(DesktopShortcut()));
+}
+
+TEST_F(FreshInstall, FilesThatCannotBeWrittenAreListedInOneErrorDialog) {
+    platform::UseResourceModule(TEST_SETUP_EXE);
+    // A folder where a file should go makes that file impossible to create.
+    std::filesystem::create_directories(InstallFolder() + "TorvekKel3.exe");
+    std::filesystem::create_directories(InstallFolder() + "Help\\TorvekKELHelp.pdf");
+    ReachFolderPageWithTempFolder();
+    Click(form->Button1);
+
+    ASSERT_EQ(script.errors.size(), 1u);
+    EXPECT_EQ(script.errors[0], "These files could not be written:\r\n" + InstallFolder() +
+                                    "TorvekKel3.exe\r\n" + InstallFolder() + "Help\\TorvekKELHelp.pdf");
+    EXPECT_EQ(VisiblePages(), "Panel6") << "the step goes on";
+    EXPECT_TRUE(FileExists(InstallFolder() + "Uninstall.exe"));
+    EXPECT_EQ(State().MainFileName, "TorvekKel3.exe");
+}
+
+TEST_F(FreshInstall, CancelConfirmedDuringCopyingLetsTheStepFinishThenEnds) {
+    platform::UseResourceModule(TEST_SETUP_EXE);
+    ReachFolderPageWithTempFolder();
+    // Waiting in the queue, the press is handled by the step's first PumpMessages.
+    PostMessageA(form->Button3.Handle(), BM_CLICK, 0, 0);
+    script.answers = {ConfirmAnswer::Yes};
+    Click(form->Button1);
+
+    EXPECT_EQ(script.questions, std::vector<std::string>{kAborted});
+    EXPECT_TRUE(form->QuitRequested()) << "seen by a later PumpMessages and only remembered";
+    EXPECT_FALSE(TakeQuit());
+    EXPECT_EQ(VisiblePages(), "Panel6");
+    EXPECT_TRUE(FileExists(InstallFolder() + "CliModules\\MASM.asm"));
+    EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, RegistryNames::kProductKey, "InstallPath"), InstallFolder());
+    form->Button1Click();
+    EXPECT_EQ(Page(), 3) << "no step after Terminate";
+}
+
+TEST_F(FreshInstall, AnErrorInsideAStepIsReportedAndThePageHasMoved) {
+    Click(form->Button1);
+    Click(form->RadioButton1);
+    Click(form->Button1);
+    form->Edit1.SetText("relative");
+    Click(form->Button1);
+
+    ASSERT_EQ(Reports().size(), 1u);
+    EXPECT_EQ(Reports()[0], "Unable to create directory.");
+    EXPECT_EQ(Page(), 3);
+    EXPECT_EQ(VisiblePages(), "Panel3") << "the rest of the step was skipped";
+    EXPECT_TRUE(form->Button1.Enabled());
+
+    Click(form->Button1);
+    EXPECT_EQ(Page(), 4) << "the next press runs the following page's step";
+    EXPECT_EQ(form->Button1.Text(), "Finish");
+}
+
+TEST_F(FreshInstall, AQuitRequestSeenByPumpMessagesIsOnlyMarked) {
+    PostQuitMessage(0);
+    PostMessageA(form->Button1.Handle(), BM_CLICK, 0, 0);
+    form->PumpMessages();
+    EXPECT_TRUE(form->QuitRequested());
+    EXPECT_FALSE(form->Terminated());
+    EXPECT_EQ(Page(), 1) << "the other waiting messages are still processed";
+    EXPECT_FALSE(TakeQuit());
+    EXPECT_TRUE(IsWindow(form->Handle()));
+}
+
+TEST_F(WizardTest, AnErrorAtStartUpIsReportedAndTheWindowStillOpens) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, RegistryNames::kProductKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const DWORD number = 7;
+    RegSetValueExA(key, "InstallPath", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    RegCloseKey(key);
+    Open();
+    EXPECT_EQ(Reports(), std::vector<std::string>{"Invalid data type for 'InstallPath'"});
+    EXPECT_TRUE(IsWindowVisible(form->Handle()));
+    EXPECT_EQ(form->Label1.Text(), "Torvek Pellum 3.9.8.7") << "set before the failing step";
+    EXPECT_EQ(VisiblePages(), "Panel1");
+}
+
+class Reinstall : public WizardTest {
+protected:
+    void SetUp() override {
+        WizardTest::SetUp();
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, RegistryNames::kProductKey, 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        const std::string folder = tempFolder + "\\Old\\";
+        RegSetValueExA(key, "InstallPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                       static_cast<DWORD>(folder.size() + 1));
+        RegCloseKey(key);
+        platform::UseResourceModule(TEST_SETUP_EXE);
+        Open();
+    }
+    std::string Question() const {
+        return "Are you sure you want reinstall existing copy?\r\nPath: " + tempFolder + "\\Old\\";
+    }
+};
+
+TEST_F(Reinstall, WelcomePageOffersReinstall) {
+    EXPECT_EQ(State().InstallMode, InstallMode::Reinstall);
+    EXPECT_TRUE(form->Label1.Visible());
+    EXPECT_FALSE(form->Label2.Visible());
+    EXPECT_TRUE(form->Label9.Visible());
+    EXPECT_TRUE(form->Label10.Visible());
+    EXPECT_EQ(form->Button1.Text(), "Reinstall");
+    EXPECT_FALSE(form->Button2.Enabled());
+    EXPECT_EQ(form->Edit1.Text(), tempFolder + "\\Old\\");
+    for (const CheckBox* box : {&form->CheckBox1, &form->CheckBox2, &form->CheckBox3})
+        EXPECT_FALSE(GetWindowLongPtrA(box->Handle(), GWL_STYLE) & WS_VISIBLE);
+}
+
+TEST_F(Reinstall, OnlyYesReinstallsAndFinishEndsAtOnce) {
+    script.answers = {ConfirmAnswer::No, ConfirmAnswer::Closed};
+    Click(form->Button1);
+    EXPECT_EQ(Page(), 0);
+    EXPECT_EQ(VisiblePages(), "Panel1");
+    Click(form->Button1);
+    EXPECT_EQ(Page(), 0) << "the close box answers like No";
+    EXPECT_EQ(script.questions, std::vector<std::string>(2, Question()));
+    EXPECT_FALSE(FileExists(tempFolder + "\\Old\\TorvekKel3.exe"));
+
+    script.answers = {ConfirmAnswer::Yes};
+    Click(form->Button1);
+    ASSERT_TRUE(Reports().empty()) << Reports().front();
+    EXPECT_EQ(script.questions.size(), 3u);
+    EXPECT_EQ(Page(), 1);
+    EXPECT_EQ(VisiblePages(), "Panel4");
+    EXPECT_TRUE(FileExists(tempFolder + "\\Old\\TorvekKel3.exe"));
+    EXPECT_EQ(form->Button1.Text(), "Finish");
+    EXPECT_TRUE(form->Button1.Enabled());
+    EXPECT_FALSE(form->Button2.Enabled());
+    EXPECT_FALSE(form->Button3.Enabled());
+    EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, RegistryNames::kUninstallKey, "DisplayIcon"),
+              tempFolder + "\\Old\\TorvekKel3.exe");
+
+    Click(form->Button1);
+    EXPECT_EQ(Page(), 2);
+    EXPECT_TRUE(TakeQuit());
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".asm")) << "no associations in reinstall mode";
+    EXPECT_FALSE(FileExists(DesktopShortcut()));
+    form->Button1Click();
+    EXPECT_EQ(Page(), 2);
+}
+
+} // namespace
+} // namespace wizard_test

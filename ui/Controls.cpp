@@ -1,0 +1,84 @@
+#include "ui/Controls.h"
+
+#include <commctrl.h>
+
+std::string Control::Text() const {
+    const int length = ::GetWindowTextLengthA(handle_);
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextA(handle_, text.data(), length + 1)));
+    return text;
+}
+
+void Label::SetText(const std::string& text) const {
+    Control::SetText(text);
+    AutoSize();
+}
+
+void Label::AutoSize() const {
+    HDC dc = ::GetDC(Handle());
+    const HGDIOBJ old =
+        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(Handle(), WM_GETFONT, 0, 0)));
+    TEXTMETRICA metrics = {};
+    ::GetTextMetricsA(dc, &metrics);
+    const std::string text = Text();
+    RECT bounds = {0, 0, 0, 0};
+    // Drawn text can run a pixel or two past its measured extent, and a label exactly as wide as the
+    // measure drops its last glyph; half an average character of slack keeps it.
+    if (!text.empty()) {
+        ::DrawTextA(dc, text.c_str(), -1, &bounds, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
+        bounds.right += metrics.tmAveCharWidth / 2;
+    }
+    ::SelectObject(dc, old);
+    ::ReleaseDC(Handle(), dc);
+    // An empty label keeps the height of one line, so a status text set later needs no new layout.
+    const int height = bounds.bottom > metrics.tmHeight ? bounds.bottom : metrics.tmHeight;
+    ::SetWindowPos(Handle(), nullptr, 0, 0, bounds.right, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void ProgressBar::StepIt() const {
+    ::SendMessageA(Handle(), PBM_STEPIT, 0, 0);
+}
+
+int ProgressBar::Position() const {
+    return static_cast<int>(::SendMessageA(Handle(), PBM_GETPOS, 0, 0));
+}
+
+void ListView::AddItem(const std::string& text, const std::string& subItem, bool checked) {
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = Count();
+    item.pszText = const_cast<char*>(text.c_str());
+    const int index =
+        static_cast<int>(::SendMessageA(Handle(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    item.iSubItem = 1;
+    item.pszText = const_cast<char*>(subItem.c_str());
+    ::SendMessageA(Handle(), LVM_SETITEMTEXTA, index, reinterpret_cast<LPARAM>(&item));
+    SetChecked(index, checked);
+}
+
+bool ListView::IsChecked(int index) const {
+    return ListView_GetCheckState(Handle(), index) == 1;
+}
+
+void ListView::SetChecked(int index, bool checked) {
+    ListView_SetCheckState(Handle(), index, checked ? TRUE : FALSE);
+}
+
+int ListView::Count() const {
+    return static_cast<int>(::SendMessageA(Handle(), LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::string ListView::ItemText(int index, int column) const {
+    char buffer[256] = {};
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = buffer;
+    item.cchTextMax = sizeof buffer;
+    ::SendMessageA(Handle(), LVM_GETITEMTEXTA, index, reinterpret_cast<LPARAM>(&item));
+    return buffer;
+}
+
+void Image::SetBitmap(HBITMAP bitmap) const {
+    ::SendMessageA(Handle(), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
+}

@@ -1,0 +1,82 @@
+#pragma once
+// Non-owning wrappers over the wizard's child windows. Each is a window handle plus the calls the
+// handlers make on it; the windows belong to their parent and die with it.
+#include "engine/Associations.h"
+#include "platform/win32/Win32.h"
+
+#include <string>
+
+class Control {
+public:
+    Control() = default;
+    explicit Control(HWND handle) : handle_(handle) {}
+    HWND Handle() const { return handle_; }
+
+    void Show() const { ::ShowWindow(handle_, SW_SHOW); }
+    void Hide() const { ::ShowWindow(handle_, SW_HIDE); }
+    void SetVisible(bool visible) const { ::ShowWindow(handle_, visible ? SW_SHOW : SW_HIDE); }
+    bool Visible() const { return ::IsWindowVisible(handle_) != FALSE; }
+    void Enable() const { ::EnableWindow(handle_, TRUE); }
+    void Disable() const { ::EnableWindow(handle_, FALSE); }
+    void SetEnabled(bool enabled) const { ::EnableWindow(handle_, enabled ? TRUE : FALSE); }
+    bool Enabled() const { return ::IsWindowEnabled(handle_) != FALSE; }
+    void SetText(const std::string& text) const { ::SetWindowTextA(handle_, text.c_str()); }
+    std::string Text() const;
+
+private:
+    HWND handle_ = nullptr;
+};
+
+// Labels size themselves to their text, so a new text also means a new size.
+class Label : public Control {
+public:
+    using Control::Control;
+    void SetText(const std::string& text) const;
+    void AutoSize() const;
+};
+
+class Button : public Control {
+public:
+    using Control::Control;
+    void Click() const { ::SendMessageA(Handle(), BM_CLICK, 0, 0); }
+};
+
+class CheckBox : public Control {
+public:
+    using Control::Control;
+    bool IsChecked() const { return ::SendMessageA(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    void SetChecked(bool on) const {
+        ::SendMessageA(Handle(), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+};
+
+using RadioButton = CheckBox;
+using Edit = Control;
+using Memo = Control;
+using Panel = Control;
+using Bevel = Control;
+
+class ProgressBar : public Control {
+public:
+    using Control::Control;
+    void StepIt() const;
+    int Position() const;
+};
+
+// The association page's check-box list; column setup happens when the layout builds it.
+class ListView : public Control, public AssociationList {
+public:
+    using Control::Control;
+    void AddItem(const std::string& text, const std::string& subItem, bool checked) override;
+    bool IsChecked(int index) const override;
+    void SetChecked(int index, bool checked) override;
+    int Count() const;
+    std::string ItemText(int index, int column) const;
+};
+
+// A static picture; the bitmap stays owned by whoever made it.
+class Image : public Control {
+public:
+    using Control::Control;
+    void SetBitmap(HBITMAP bitmap) const;
+};

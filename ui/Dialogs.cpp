@@ -1,0 +1,270 @@
+#include "ui/Dialogs.h"
+
+#include "ui/Gdi.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+DialogScript* script = nullptr;
+
+const char kOwnerClass[] = "TSetupApplication";
+const char kSelectDirectory[] = "Select Directory";
+constexpr int kIconId = 1000;
+constexpr int kTextId = 1001;
+
+// While a modal dialog runs, the program's other windows take no input (the backdrop's close box
+// would otherwise stack a second question on the first). The dialog's own owner is left to the
+// dialog, which disables and re-enables it itself and hands activation back to it.
+class TaskWindowsDisabled {
+public:
+    explicit TaskWindowsDisabled(HWND except) : except_(except), active_(::GetActiveWindow()) {
+        ::EnumThreadWindows(::GetCurrentThreadId(), &TaskWindowsDisabled::Collect,
+                            reinterpret_cast<LPARAM>(this));
+        for (HWND window : disabled_)
+            ::EnableWindow(window, FALSE);
+    }
+    ~TaskWindowsDisabled() {
+        for (HWND window : disabled_)
+            ::EnableWindow(window, TRUE);
+        if (active_ && !except_) ::SetActiveWindow(active_);
+    }
+    TaskWindowsDisabled(const TaskWindowsDisabled&) = delete;
+    TaskWindowsDisabled& operator=(const TaskWindowsDisabled&) = delete;
+
+private:
+    static BOOL CALLBACK Collect(HWND window, LPARAM self) {
+        auto* scope = reinterpret_cast<TaskWindowsDisabled*>(self);
+        if (window != scope->except_ && ::IsWindowVisible(window) && ::IsWindowEnabled(window))
+            scope->disabled_.push_back(window);
+        return TRUE;
+    }
+
+    HWND except_;
+    HWND active_;
+    std::vector<HWND> disabled_;
+};
+
+// Builds an in-memory dialog template: DLGTEMPLATE, its items, each DWORD-aligned.
+class DialogTemplate {
+public:
+    DialogTemplate(DWORD style, WORD items, const char* caption) {
+        Dword(style | DS_SETFONT);
+        Dword(0);
+        words_.insert(words_.end(), {items, 0, 0, 200, 80, 0, 0}); // count, x, y, cx, cy, no menu/class
+        Text(caption);
+        words_.push_back(8);
+        Text("MS Sans Serif");
+    }
+    void Item(DWORD style, WORD id, WORD atom, const char* text) {
+        if (words_.size() % 2) words_.push_back(0);
+        Dword(style | WS_CHILD | WS_VISIBLE);
+        Dword(0);
+        words_.insert(words_.end(), {0, 0, 40, 14, id, 0xFFFF, atom});
+        Text(text);
+        words_.push_back(0); // no creation data
+    }
+    const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
+
+private:
+    void Dword(DWORD value) { words_.insert(words_.end(), {LOWORD(value), HIWORD(value)}); }
+    void Text(const char* text) {
+        while (*text)
+            words_.push_back(static_cast<unsigned char>(*text++));
+        words_.push_back(0);
+    }
+    std::vector<WORD> words_;
+};
+
+constexpr WORD kButtonAtom = 0x0080;
+constexpr WORD kStaticAtom = 0x0082;
+
+SIZE MeasureText(HWND control, const char* text, int maxWidth) {
+    HDC dc = ::GetDC(control);
+    const HGDIOBJ old =
+        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(control, WM_GETFONT, 0, 0)));
+    RECT bounds = {0, 0, maxWidth, 0};
+    ::DrawTextA(dc, text, -1, &bounds, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    // Slack for glyphs drawn past the measure, which would otherwise wrap onto a clipped line.
+    TEXTMETRICA metrics = {};
+    ::GetTextMetricsA(dc, &metrics);
+    bounds.right += metrics.tmAveCharWidth / 2;
+    ::SelectObject(dc, old);
+    ::ReleaseDC(control, dc);
+    return {bounds.right, bounds.bottom};
+}
+
+void Place(HWND dialog, int id, int x, int y, int width, int height) {
+    ::SetWindowPos(::GetDlgItem(dialog, id), nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Message-box shape: icon left of the text, the buttons centred below, the whole centred on the screen.
+void LayOutConfirm(HWND dialog, const char* text) {
+    const int dpi = gdi::ScreenDpi();
+    const int margin = gdi::Scale(12, dpi), gap = gdi::Scale(8, dpi);
+    const int buttonWidth = gdi::Scale(75, dpi), buttonHeight = gdi::Scale(25, dpi);
+    const int icon = ::GetSystemMetrics(SM_CXICON);
+    ::SendDlgItemMessageA(dialog, kIconId, STM_SETICON,
+                          reinterpret_cast<WPARAM>(::LoadIconA(nullptr, IDI_QUESTION)), 0);
+    ::SetDlgItemTextA(dialog, kTextId, text);
+    const SIZE textSize =
+        MeasureText(::GetDlgItem(dialog, kTextId), text, ::GetSystemMetrics(SM_CXSCREEN) / 2);
+
+    const int content = std::max<int>(icon, textSize.cy);
+    const int width = std::max<int>(3 * margin + icon + textSize.cx, 2 * margin + 2 * buttonWidth + gap);
+    const int height = 3 * margin + content + buttonHeight;
+    Place(dialog, kIconId, margin, margin, icon, icon);
+    Place(dialog, kTextId, 2 * margin + icon, margin + (content - textSize.cy) / 2, textSize.cx, textSize.cy);
+    const int buttonsLeft = (width - 2 * buttonWidth - gap) / 2, buttonsTop = 2 * margin + content;
+    Place(dialog, IDYES, buttonsLeft, buttonsTop, buttonWidth, buttonHeight);
+    Place(dialog, IDNO, buttonsLeft + buttonWidth + gap, buttonsTop, buttonWidth, buttonHeight);
+
+    RECT frame = {0, 0, width, height};
+    ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrA(dialog, GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(::GetWindowLongPtrA(dialog, GWL_EXSTYLE)));
+    const int outerWidth = frame.right - frame.left, outerHeight = frame.bottom - frame.top;
+    ::SetWindowPos(dialog, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - outerWidth) / 2,
+                   (::GetSystemMetrics(SM_CYSCREEN) - outerHeight) / 2, outerWidth, outerHeight,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Results start at 1: DialogBox reports its own failures as 0 and -1.
+INT_PTR Result(ConfirmAnswer answer) {
+    return static_cast<INT_PTR>(answer) + 1;
+}
+
+// The close box arrives as SC_CLOSE before the dialog manager turns it into IDCANCEL, which is
+// also what Escape sends; catching it here keeps the two apart.
+INT_PTR CALLBACK ConfirmProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG: LayOutConfirm(dialog, reinterpret_cast<const char*>(lParam)); return TRUE;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) != SC_CLOSE) return FALSE;
+        ::EndDialog(dialog, Result(ConfirmAnswer::Closed));
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDYES: ::EndDialog(dialog, Result(ConfirmAnswer::Yes)); return TRUE;
+        case IDNO:
+        case IDCANCEL: ::EndDialog(dialog, Result(ConfirmAnswer::No)); return TRUE;
+        }
+        return FALSE;
+    }
+    return FALSE;
+}
+
+LRESULT CALLBACK OwnerProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Only the monitor's size counts, not where it sits: the browser has always been placed that way.
+// Topmost, or the always-on-top wizard would cover it.
+void CentreOnMonitor(HWND dialog, HWND mainWindow) {
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    ::GetMonitorInfoA(::MonitorFromWindow(mainWindow, MONITOR_DEFAULTTONEAREST), &monitor);
+    RECT frame;
+    ::GetWindowRect(dialog, &frame);
+    const int left = (monitor.rcMonitor.right - monitor.rcMonitor.left - (frame.right - frame.left)) / 2;
+    const int top = (monitor.rcMonitor.bottom - monitor.rcMonitor.top - (frame.bottom - frame.top)) / 2;
+    ::SetWindowPos(dialog, HWND_TOPMOST, left, top, 0, 0, SWP_NOSIZE);
+}
+
+int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM mainWindow) {
+    if (message == BFFM_INITIALIZED) CentreOnMonitor(dialog, reinterpret_cast<HWND>(mainWindow));
+    return 0;
+}
+
+// The resizable browser needs an apartment-threaded thread; on a thread already initialised for
+// another model only the older browser works.
+class ComApartment {
+public:
+    ComApartment() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComApartment() {
+        if (SUCCEEDED(result_)) ::CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    bool Usable() const { return result_ != RPC_E_CHANGED_MODE; }
+
+private:
+    HRESULT result_;
+};
+
+std::optional<std::string> PathOf(PIDLIST_ABSOLUTE folder) {
+    char path[MAX_PATH] = {};
+    const bool found = ::SHGetPathFromIDListA(folder, path) != FALSE;
+    ::CoTaskMemFree(folder);
+    if (!found) return std::nullopt;
+    return std::string(path);
+}
+
+} // namespace
+
+void SetDialogScript(DialogScript* newScript) {
+    script = newScript;
+}
+
+void ShowErrorDialog(const std::string& text) {
+    if (script) return script->ErrorShown(text);
+    // Task-modal keeps every window of the program still; topmost keeps it above the wizard. An
+    // ownerless box hands activation to no one when it closes, so the wizard takes it back.
+    const HWND active = ::GetActiveWindow();
+    ::MessageBoxA(nullptr, text.c_str(), "Error", MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST);
+    if (active && ::IsWindow(active)) ::SetActiveWindow(active);
+}
+
+ConfirmAnswer ShowConfirmDialog(HWND owner, const std::string& text) {
+    if (script) return script->Answer(text);
+    DialogTemplate dialog(DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 4, "Confirm");
+    dialog.Item(SS_ICON, kIconId, kStaticAtom, "");
+    dialog.Item(SS_LEFT | SS_NOPREFIX, kTextId, kStaticAtom, "");
+    dialog.Item(BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, IDYES, kButtonAtom, "&Yes");
+    dialog.Item(BS_PUSHBUTTON | WS_TABSTOP, IDNO, kButtonAtom, "&No");
+    TaskWindowsDisabled others(owner);
+    const INT_PTR result =
+        ::DialogBoxIndirectParamA(::GetModuleHandleA(nullptr), dialog.Get(), owner, ConfirmProcedure,
+                                  reinterpret_cast<LPARAM>(text.c_str()));
+    if (result == Result(ConfirmAnswer::Yes)) return ConfirmAnswer::Yes;
+    if (result == Result(ConfirmAnswer::No)) return ConfirmAnswer::No;
+    return ConfirmAnswer::Closed;
+}
+
+std::optional<std::string> BrowseForFolder(HWND mainWindow) {
+    if (script) return script->ChooseFolder();
+    ComApartment com;
+    char displayName[MAX_PATH] = {};
+    BROWSEINFOA info = {};
+    info.hwndOwner = HiddenOwnerWindow();
+    info.pszDisplayName = displayName;
+    info.lpszTitle = kSelectDirectory;
+    info.ulFlags = BIF_RETURNONLYFSDIRS | (com.Usable() ? BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON : 0);
+    info.lpfn = BrowseCallback;
+    info.lParam = reinterpret_cast<LPARAM>(mainWindow);
+    PIDLIST_ABSOLUTE chosen = nullptr;
+    {
+        TaskWindowsDisabled others(nullptr);
+        chosen = ::SHBrowseForFolderA(&info);
+    }
+    if (!chosen) return std::nullopt;
+    return PathOf(chosen);
+}
+
+HWND HiddenOwnerWindow() {
+    static HWND owner = nullptr;
+    if (owner && ::IsWindow(owner)) return owner;
+    const HINSTANCE instance = ::GetModuleHandleA(nullptr);
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = OwnerProcedure;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = kOwnerClass;
+    ::RegisterClassExA(&windowClass);
+    owner =
+        ::CreateWindowExA(0, kOwnerClass, "Setup", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
+    return owner;
+}

@@ -1,0 +1,216 @@
+#include "ui/Layout.h"
+
+#include "ui/Controls.h"
+
+#include <commctrl.h>
+#include <cstring>
+#include <iterator>
+
+namespace layout {
+namespace {
+
+// clang-format off
+const Row kForm2Rows[] = {
+#define FORM2_CONTROL(name, kind, parent, left, top, width, height, text, state) \
+    {#name, Kind::kind, #parent, left, top, width, height, text, state},
+#include "resources/Form2.layout.inc"
+};
+const Column kForm2Columns[] = {
+#define FORM2_COLUMN(list, caption, width) {#list, caption, width},
+#include "resources/Form2.layout.inc"
+};
+const Range kForm2Ranges[] = {
+#define FORM2_RANGE(progress, minimum, maximum) {#progress, minimum, maximum},
+#include "resources/Form2.layout.inc"
+};
+// clang-format on
+
+const Table kForm2 = {kForm2Rows,   std::size(kForm2Rows),  kForm2Columns, std::size(kForm2Columns),
+                      kForm2Ranges, std::size(kForm2Ranges)};
+
+const char kPanelClass[] = "TPanel";
+const char kPageClass[] = "TPagePanel";
+
+// Panels are containers only: what their controls report belongs to the form.
+LRESULT CALLBACK PanelProcedure(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_DRAWITEM: return ::SendMessageA(::GetParent(panel), message, wParam, lParam);
+    }
+    return ::DefWindowProcA(panel, message, wParam, lParam);
+}
+
+void FillWhite(HWND panel, HDC dc) {
+    RECT client;
+    ::GetClientRect(panel, &client);
+    ::FillRect(dc, &client, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+}
+
+// Page panels are white, and so must be the labels, radio and check boxes on them, which otherwise
+// paint themselves in the button face colour.
+LRESULT CALLBACK PageProcedure(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
+    const auto dc = reinterpret_cast<HDC>(wParam);
+    switch (message) {
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        ::SetTextColor(dc, RGB(0, 0, 0));
+        ::SetBkColor(dc, RGB(255, 255, 255));
+        return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
+    case WM_ERASEBKGND: FillWhite(panel, dc); return 1;
+    case WM_PRINTCLIENT: FillWhite(panel, dc); return 0;
+    }
+    return PanelProcedure(panel, message, wParam, lParam);
+}
+
+void RegisterPanelClass(HINSTANCE instance, const char* name, WNDPROC procedure, HBRUSH background) {
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = background;
+    windowClass.lpszClassName = name;
+    ::RegisterClassExA(&windowClass);
+}
+
+struct WindowClass {
+    const char* name;
+    DWORD style;
+    DWORD exStyle;
+};
+
+WindowClass ClassOf(Kind kind) {
+    switch (kind) {
+    case Kind::Label:
+    case Kind::BoldLabel: return {"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0};
+    case Kind::Button: return {"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0};
+    case Kind::Radio: return {"BUTTON", BS_AUTORADIOBUTTON | WS_TABSTOP, 0};
+    case Kind::Check: return {"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0};
+    case Kind::Edit: return {"EDIT", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
+    case Kind::Memo:
+        return {"EDIT", ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
+                WS_EX_CLIENTEDGE};
+    case Kind::Panel: return {kPanelClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT};
+    case Kind::Page: return {kPageClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT};
+    case Kind::Progress: return {PROGRESS_CLASSA, 0, 0};
+    case Kind::ListView:
+        return {WC_LISTVIEWA, LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | WS_TABSTOP, WS_EX_CLIENTEDGE};
+    case Kind::Image: return {"STATIC", SS_BITMAP | SS_REALSIZECONTROL, 0};
+    case Kind::Bevel: return {"STATIC", SS_ETCHEDHORZ, 0};
+    }
+    return {"STATIC", 0, 0};
+}
+
+DWORD StateStyle(unsigned state) {
+    DWORD style = WS_CHILD;
+    if (state & Shown) style |= WS_VISIBLE;
+    if (state & Disabled) style |= WS_DISABLED;
+    if (state & ReadOnly) style |= ES_READONLY;
+    return style;
+}
+
+bool IsLabel(Kind kind) {
+    return kind == Kind::Label || kind == Kind::BoldLabel;
+}
+
+// The window of the row named `name` among those already made; the table's root when none is.
+HWND Named(const Table& table, const std::vector<HWND>& windows, HWND root, const char* name) {
+    for (std::size_t i = 0; i < windows.size() && windows[i]; ++i)
+        if (std::strcmp(table.rows[i].name, name) == 0) return windows[i];
+    return root;
+}
+
+HWND CreateRow(const Row& row, HWND parent, int id, const Fonts& fonts, int dpi) {
+    const WindowClass windowClass = ClassOf(row.kind);
+    const RECT r = RowRectangle(row, dpi);
+    const auto instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(parent, GWLP_HINSTANCE));
+    HWND window = ::CreateWindowExA(windowClass.exStyle, windowClass.name, row.text,
+                                    windowClass.style | StateStyle(row.state), r.left, r.top,
+                                    r.right - r.left, r.bottom - r.top, parent,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    const HFONT font = row.kind == Kind::BoldLabel ? fonts.bold : fonts.normal;
+    ::SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (row.state & Checked) ::SendMessageA(window, BM_SETCHECK, BST_CHECKED, 0);
+    if (row.kind == Kind::ListView)
+        ::SendMessageA(window, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
+    if (IsLabel(row.kind)) Label(window).AutoSize();
+    // An etched line grows by its edge when created; it must keep the table's length.
+    if (row.kind == Kind::Bevel)
+        ::SetWindowPos(window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    return window;
+}
+
+void AddColumn(HWND list, const Column& column, int index, int dpi) {
+    LVCOLUMNA format = {};
+    format.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    format.pszText = const_cast<char*>(column.caption);
+    format.cx = gdi::Scale(column.width, dpi);
+    format.iSubItem = index;
+    ::SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&format));
+}
+
+void ApplyColumns(const Table& table, const std::vector<HWND>& windows, HWND root, int dpi) {
+    for (std::size_t i = 0; i < table.columnCount; ++i) {
+        const Column& column = table.columns[i];
+        int index = 0;
+        for (std::size_t j = 0; j < i; ++j)
+            index += std::strcmp(table.columns[j].list, column.list) == 0;
+        AddColumn(Named(table, windows, root, column.list), column, index, dpi);
+    }
+}
+
+// Progress bars advance by one step at a time.
+void ApplyRanges(const Table& table, const std::vector<HWND>& windows, HWND root) {
+    for (std::size_t i = 0; i < table.rangeCount; ++i) {
+        const Range& range = table.ranges[i];
+        HWND bar = Named(table, windows, root, range.progress);
+        ::SendMessageA(bar, PBM_SETRANGE32, range.minimum, range.maximum);
+        ::SendMessageA(bar, PBM_SETSTEP, 1, 0);
+        ::SendMessageA(bar, PBM_SETPOS, range.minimum, 0);
+    }
+}
+
+} // namespace
+
+const Table& Form2() {
+    return kForm2;
+}
+
+HFONT CreateLayoutFont(int height, bool bold, int dpi) {
+    return ::CreateFontA(-gdi::Scale(height, dpi), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                         DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                         DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
+}
+
+RECT RowRectangle(const Row& row, int dpi) {
+    RECT r = {gdi::Scale(row.left, dpi), gdi::Scale(row.top, dpi), gdi::Scale(row.left + row.width, dpi),
+              gdi::Scale(row.top + row.height, dpi)};
+    // A bevel that shows only its bottom edge: an etched line of two pixels.
+    if (row.kind == Kind::Bevel) r.top = r.bottom - 2;
+    return r;
+}
+
+void RegisterPanelClasses(HINSTANCE instance) {
+    WNDCLASSEXA existing = {};
+    existing.cbSize = sizeof existing;
+    if (::GetClassInfoExA(instance, kPanelClass, &existing)) return;
+    RegisterPanelClass(instance, kPanelClass, PanelProcedure, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+    RegisterPanelClass(instance, kPageClass, PageProcedure,
+                       static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+}
+
+std::vector<HWND> Build(HWND window, const Table& table, const Fonts& fonts, int dpi) {
+    std::vector<HWND> windows(table.rowCount, nullptr);
+    for (std::size_t i = 0; i < table.rowCount; ++i) {
+        const Row& row = table.rows[i];
+        windows[i] = CreateRow(row, Named(table, windows, window, row.parent), kFirstId + static_cast<int>(i),
+                               fonts, dpi);
+    }
+    ApplyColumns(table, windows, window, dpi);
+    ApplyRanges(table, windows, window);
+    return windows;
+}
+
+} // namespace layout

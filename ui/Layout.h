@@ -1,0 +1,80 @@
+#pragma once
+// Window layouts as data (resources/*.layout.inc) and the code that turns a table into child windows.
+#include "platform/win32/Win32.h"
+#include "ui/Gdi.h"
+
+#include <cstddef>
+#include <vector>
+
+namespace layout {
+
+enum class Kind {
+    Label,
+    BoldLabel,
+    Button,
+    Radio,
+    Check,
+    Edit,
+    Memo,
+    Panel,
+    Page,
+    Progress,
+    ListView,
+    Image,
+    Bevel
+};
+
+enum StateFlag : unsigned { Hidden = 0, Shown = 1, Disabled = 2, Checked = 4, ReadOnly = 8 };
+
+struct Row {
+    const char* name;
+    Kind kind;
+    const char* parent; // "Form2" for the window itself
+    int left, top, width, height;
+    const char* text;
+    unsigned state;
+};
+
+struct Column {
+    const char* list;
+    const char* caption;
+    int width;
+};
+
+struct Range {
+    const char* progress;
+    int minimum, maximum;
+};
+
+struct Table {
+    const Row* rows;
+    std::size_t rowCount;
+    const Column* columns;
+    std::size_t columnCount;
+    const Range* ranges;
+    std::size_t rangeCount;
+};
+
+const Table& Form2();
+
+// Control ids: row i gets kFirstId + i.
+inline constexpr int kFirstId = 100;
+
+struct Fonts {
+    HFONT normal;
+    HFONT bold;
+};
+
+// The two font heights the layouts use, "MS Sans Serif" 11 and bold 16 pixels at 96 dpi.
+HFONT CreateLayoutFont(int height, bool bold, int dpi);
+
+// The rectangle a row's window gets: scaled, and for a bevel only its bottom line.
+RECT RowRectangle(const Row& row, int dpi);
+
+// Registers the panel classes once per process.
+void RegisterPanelClasses(HINSTANCE instance);
+
+// Creates every row below `window` (the table's root), returns the windows in row order.
+std::vector<HWND> Build(HWND window, const Table& table, const Fonts& fonts, int dpi);
+
+} // namespace layout

@@ -1,0 +1,164 @@
+// The backdrop window: a stretched 500 x 500 gradient and the shadowed product title over it.
+#include "ui/Unit1.h"
+
+#include "platform/Error.h"
+
+namespace {
+
+constexpr char kClassName[] = "TForm1";
+// Single fixed border, system menu and close box only.
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+constexpr int kDesignClientWidth = 652;
+constexpr int kDesignClientHeight = 329;
+
+constexpr int kGradientSize = 500;
+constexpr int kGradientRowBytes = kGradientSize * 3;
+
+void RegisterFormClass(HINSTANCE instance) {
+    WNDCLASSEXA existing{};
+    existing.cbSize = sizeof existing;
+    if (::GetClassInfoExA(instance, kClassName, &existing)) return;
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_HREDRAW | CS_VREDRAW; // Image1 stretches: a new size repaints everything
+    windowClass.lpfnWndProc = Window::Procedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = ::LoadIconA(instance, "MAINICON");
+    windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kClassName;
+    if (!::RegisterClassExA(&windowClass)) throw platform::Error("Cannot register the backdrop window class");
+}
+
+// The restored size: the design client area, centred on the desktop.
+RECT DesignBounds(int dpi) {
+    RECT bounds{0, 0, gdi::Scale(kDesignClientWidth, dpi), gdi::Scale(kDesignClientHeight, dpi)};
+    ::AdjustWindowRectEx(&bounds, kStyle, FALSE, 0);
+    const int width = bounds.right - bounds.left;
+    const int height = bounds.bottom - bounds.top;
+    const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    const int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    return RECT{left, top, left + width, top + height};
+}
+
+// Heights are character heights (negative lfHeight), in pixels at 96 dpi.
+HFONT MakeFont(const char* face, int height, int dpi, bool bold, bool italic, BYTE charset) {
+    LOGFONTA font{};
+    font.lfHeight = -gdi::Scale(height, dpi);
+    font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    font.lfItalic = italic;
+    font.lfCharSet = charset;
+    font.lfQuality = DEFAULT_QUALITY;
+    ::lstrcpynA(font.lfFaceName, face, LF_FACESIZE);
+    return ::CreateFontIndirectA(&font);
+}
+
+} // namespace
+
+std::vector<unsigned char> GradientPixels() {
+    std::vector<unsigned char> pixels(kGradientRowBytes * kGradientSize, 0);
+    for (int row = 0; row < kGradientSize; ++row) {
+        const auto blue = static_cast<unsigned char>((row * 510 + 500) / 1000);
+        unsigned char* line = pixels.data() + row * kGradientRowBytes;
+        for (int column = 0; column < kGradientSize; ++column)
+            line[column * 3] = blue;
+    }
+    return pixels;
+}
+
+TForm1::~TForm1() {
+    Destroy();
+}
+
+void TForm1::Create(HINSTANCE instance) {
+    RegisterFormClass(instance);
+    dpi_ = gdi::ScreenDpi();
+    font_.Reset(MakeFont("MS Sans Serif", 11, dpi_, false, false, DEFAULT_CHARSET));
+    titleFont_.Reset(MakeFont("Courier New", 37, dpi_, true, true, RUSSIAN_CHARSET));
+    const RECT bounds = DesignBounds(dpi_);
+    ::CreateWindowExA(0, kClassName, "", kStyle, bounds.left, bounds.top, bounds.right - bounds.left,
+                      bounds.bottom - bounds.top, nullptr, nullptr, instance, static_cast<Window*>(this));
+    if (!Handle()) throw platform::Error("Cannot create the backdrop window");
+}
+
+void TForm1::Destroy() {
+    if (Handle()) ::DestroyWindow(Handle());
+}
+
+void TForm1::SetTitles(const std::string& caption, const std::string& title) {
+    ::SetWindowTextA(Handle(), caption.c_str());
+    title_ = title;
+    ::InvalidateRect(Handle(), nullptr, FALSE);
+}
+
+void TForm1::PaintGradient() {
+    if (image1_.empty()) image1_ = GradientPixels();
+    ::InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void TForm1::ShowMaximised() {
+    ::ShowWindow(Handle(), SW_SHOWMAXIMIZED);
+    ::UpdateWindow(Handle());
+}
+
+void TForm1::SetCloseRequestHandler(CloseRequestHandler handler, void* context) {
+    closeHandler_ = handler;
+    closeContext_ = context;
+}
+
+LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT: FormPaint(); return 0;
+    case WM_PRINTCLIENT: Draw(reinterpret_cast<HDC>(wParam)); return 0;
+    case WM_ERASEBKGND:
+        if (HasGradient()) return 1; // Image1 covers the whole client area
+        break;
+    case WM_CLOSE: FormCloseQuery(); return 0; // never DefWindowProc's DestroyWindow
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(font_.Get());
+    }
+    return Default(message, wParam, lParam);
+}
+
+void TForm1::FormCloseQuery() {
+    if (closeHandler_) closeHandler_(closeContext_);
+}
+
+void TForm1::FormPaint() {
+    gdi::PaintScope paint(Handle());
+    Draw(paint.Dc());
+}
+
+void TForm1::Draw(HDC dc) {
+    DrawImage1(dc);
+    DrawLabels(dc);
+}
+
+void TForm1::DrawImage1(HDC dc) {
+    if (image1_.empty()) return;
+    RECT client;
+    ::GetClientRect(Handle(), &client);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = kGradientSize;
+    info.bmiHeader.biHeight = kGradientSize; // bottom-up
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    ::SetStretchBltMode(dc, COLORONCOLOR);
+    ::StretchDIBits(dc, 0, 0, client.right, client.bottom, 0, 0, kGradientSize, kGradientSize, image1_.data(),
+                    &info, DIB_RGB_COLORS, SRCCOPY);
+}
+
+// Label2, the shadow, first; Label1 two pixels up and left, over it.
+void TForm1::DrawLabels(HDC dc) {
+    if (title_.empty()) return;
+    gdi::Selection font(dc, titleFont_.Get());
+    const int oldMode = ::SetBkMode(dc, TRANSPARENT);
+    const COLORREF oldColour = ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+    const int length = static_cast<int>(title_.size());
+    ::TextOutA(dc, gdi::Scale(10, dpi_), gdi::Scale(10, dpi_), title_.c_str(), length);
+    ::SetTextColor(dc, RGB(255, 255, 255));
+    ::TextOutA(dc, gdi::Scale(8, dpi_), gdi::Scale(8, dpi_), title_.c_str(), length);
+    ::SetTextColor(dc, oldColour);
+    ::SetBkMode(dc, oldMode);
+}

@@ -1,0 +1,54 @@
+#pragma once
+// TForm1: the backdrop, the program's main window, maximised behind the wizard, with a blue-to-black
+// gradient and the product title drawn with a shadow. Image1 and the two labels are not child windows:
+// the form paints them itself, in their drawing order.
+#include "platform/win32/Win32.h"
+#include "ui/Gdi.h"
+#include "ui/Window.h"
+
+#include <string>
+#include <vector>
+
+// The gradient bitmap's bytes: 500 x 500, 24 bits, rows bottom-up, 1500 bytes a row, blue only.
+std::vector<unsigned char> GradientPixels();
+
+class TForm1 : public Window {
+public:
+    using CloseRequestHandler = void (*)(void* context);
+
+    TForm1() = default;
+    ~TForm1() override;
+
+    // Creates the window (hidden); the caller shows it maximised once the wizard exists. Raises
+    // platform::Error when Windows refuses the window.
+    void Create(HINSTANCE instance);
+    void Destroy();
+    // The caption and the two title labels (white text over its shadow).
+    void SetTitles(const std::string& caption, const std::string& title);
+    // Builds the gradient once and hands it to Image1, which stretches it over the client area.
+    void PaintGradient();
+    void ShowMaximised();
+    // The close request: runs the wizard's close-request behaviour; the window never closes itself.
+    void SetCloseRequestHandler(CloseRequestHandler handler, void* context);
+
+    const std::string& Title() const { return title_; }
+    bool HasGradient() const { return !image1_.empty(); }
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void FormCloseQuery();
+    void FormPaint();
+    void Draw(HDC dc);
+    void DrawImage1(HDC dc);
+    void DrawLabels(HDC dc);
+
+    int dpi_ = 96;
+    gdi::Font font_;      // the form's own font, as WM_GETFONT reports it
+    gdi::Font titleFont_; // Label1 and Label2
+    std::vector<unsigned char> image1_;
+    std::string title_;
+    CloseRequestHandler closeHandler_ = nullptr;
+    void* closeContext_ = nullptr;
+};

@@ -1,0 +1,256 @@
+// TForm2: the window itself, its start-up, its message dispatch and the services the engine uses.
+#include "ui/Unit2.h"
+
+#include "engine/InstallState.h"
+#include "ui/Banner.h"
+#include "ui/Dialogs.h"
+#include "ui/Layout.h"
+#include "ui/Unit1.h"
+
+#include <commctrl.h>
+
+namespace {
+
+const char kClassName[] = "TForm2";
+const char kCaption[] = "Install manager";
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_TOPMOST | WS_EX_CONTROLPARENT;
+constexpr int kClientWidth = 562;
+constexpr int kClientHeight = 319;
+constexpr int kFontHeight = 11;
+constexpr int kTitleFontHeight = 16;
+
+void RegisterFormClass(HINSTANCE instance) {
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    if (::GetClassInfoExA(instance, kClassName, &windowClass)) return;
+    windowClass.lpfnWndProc = Window::Procedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = ::LoadIconA(instance, "MAINICON");
+    windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kClassName;
+    ::RegisterClassExA(&windowClass);
+}
+
+// The outer rectangle for the client area, centred on the desktop.
+RECT CentredFrame(int dpi) {
+    RECT frame = {0, 0, gdi::Scale(kClientWidth, dpi), gdi::Scale(kClientHeight, dpi)};
+    ::AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    const int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    return {left, top, left + width, top + height};
+}
+
+// The licence is part of the window, not of the payload: it is read from the program's own image.
+std::string LicenceText() {
+    const HMODULE self = ::GetModuleHandleA(nullptr);
+    const HRSRC found = ::FindResourceA(self, "LICENCE", RT_RCDATA);
+    const HGLOBAL loaded = found ? ::LoadResource(self, found) : nullptr;
+    const char* bytes = loaded ? static_cast<const char*>(::LockResource(loaded)) : nullptr;
+    return bytes ? std::string(bytes, ::SizeofResource(self, found)) : std::string();
+}
+
+std::string ProductTitle() {
+    return std::string(ProductIdentity::kProductName) + ProductIdentity::kVersion;
+}
+
+bool IsPushButton(HWND window) {
+    char className[16] = {};
+    ::GetClassNameA(window, className, sizeof className);
+    const auto type = ::GetWindowLongPtrA(window, GWL_STYLE) & BS_TYPEMASK;
+    return ::lstrcmpiA(className, "Button") == 0 && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
+}
+
+} // namespace
+
+TForm2::TForm2(TForm1* backdrop) : backdrop_(backdrop) {}
+
+TForm2::~TForm2() {
+    if (&Services() == this) AttachWizardServices(nullptr);
+    if (Handle()) ::DestroyWindow(Handle());
+}
+
+void TForm2::Create(HINSTANCE instance) {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    RegisterFormClass(instance);
+    layout::RegisterPanelClasses(instance);
+    AttachWizardServices(this);
+    dpi_ = gdi::ScreenDpi();
+    const RECT frame = CentredFrame(dpi_);
+    ::CreateWindowExA(kExStyle, kClassName, kCaption, kStyle, frame.left, frame.top, frame.right - frame.left,
+                      frame.bottom - frame.top, nullptr, nullptr, instance, static_cast<Window*>(this));
+    ::ShowWindow(Handle(), SW_SHOW);
+    ::UpdateWindow(Handle());
+}
+
+void TForm2::CloseRequest(void* form) {
+    bool canClose = true;
+    static_cast<TForm2*>(form)->FormCloseQuery(canClose);
+}
+
+void TForm2::BuildControls() {
+    font_.Reset(layout::CreateLayoutFont(kFontHeight, false, dpi_));
+    boldFont_.Reset(layout::CreateLayoutFont(kTitleFontHeight, true, dpi_));
+    ::SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+    BindControls(layout::Build(Handle(), layout::Form2(), {font_.Get(), boldFont_.Get()}, dpi_));
+    Memo1.SetText(LicenceText());
+}
+
+void TForm2::BindControls(const std::vector<HWND>& windows) {
+#define FORM2_CONTROL(name, ...)                                                                             \
+    name = decltype(name)(windows[static_cast<int>(Form2Id::name) - layout::kFirstId]);
+#include "resources/Form2.layout.inc"
+}
+
+LRESULT TForm2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        BuildControls();
+        FormCreate();
+        return 0;
+    case WM_SHOWWINDOW:
+        if (wParam) FormShow();
+        return Default(message, wParam, lParam);
+    case WM_CLOSE: {
+        bool canClose = false;
+        FormCloseQuery(canClose);
+        return 0; // the window never closes itself; only Terminate ends the program
+    }
+    case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
+    }
+    return Default(message, wParam, lParam);
+}
+
+void TForm2::OnCommand(int id, int code) {
+    const bool clicked = code == BN_CLICKED;
+    switch (static_cast<Form2Id>(id)) {
+    case Form2Id::Button1:
+        if (clicked) Button1Click();
+        return;
+    case Form2Id::Button2:
+        if (clicked) Button2Click();
+        return;
+    case Form2Id::Button3:
+        if (clicked) Button3Click();
+        return;
+    case Form2Id::Button4:
+        if (clicked) Button4Click();
+        return;
+    case Form2Id::Button5:
+        if (clicked) Button5Click();
+        return;
+    case Form2Id::Button6:
+        if (clicked) Button6Click();
+        return;
+    case Form2Id::RadioButton1:
+        if (clicked) RadioButton1Click();
+        return;
+    case Form2Id::RadioButton2:
+        if (clicked) RadioButton2Click();
+        return;
+    case Form2Id::Edit1:
+        if (code == EN_CHANGE) Edit1Change();
+        return;
+    default: return;
+    }
+}
+
+HWND TForm2::MainWindow() const {
+    return backdrop_ ? backdrop_->Handle() : Handle();
+}
+
+void TForm2::FormCreate() {
+    const std::string title = ProductTitle();
+    if (backdrop_) backdrop_->SetTitles(title + " installation", title);
+    Label1.SetText(title);
+    Label8.SetText(title + " (c) " + ProductIdentity::kMakerFolder + ". All rights reserved.");
+    if (backdrop_) backdrop_->PaintGradient();
+    InitInstallState();
+    AdjustWelcomePage();
+    Edit1.SetText(State().InstallFolder);
+    State().WizardPage = 0;
+}
+
+void TForm2::AdjustWelcomePage() {
+    const bool fresh = State().InstallMode == InstallMode::Fresh;
+    Label1.Show();
+    Label2.SetVisible(fresh);
+    Label9.SetVisible(!fresh);
+    Label10.SetVisible(!fresh);
+    if (fresh) return;
+    Button1.SetText("Reinstall");
+    CheckBox1.Hide();
+    CheckBox2.Hide();
+    CheckBox3.Hide();
+}
+
+// Decoded once, when the window first appears; a picture that cannot be decoded leaves Image1 empty.
+void TForm2::FormShow() {
+    if (bannerLoaded_) return;
+    bannerLoaded_ = true;
+    const DecodedImage picture = LoadBanner();
+    RECT area;
+    ::GetClientRect(Image1.Handle(), &area);
+    banner_.Reset(MakeStretchedBitmap(picture, area.right, area.bottom));
+    Image1.SetBitmap(banner_.Get());
+}
+
+void TForm2::FormCloseQuery(bool& canClose) {
+    Button3Click();
+    canClose = false;
+}
+
+void TForm2::SetStatus(const std::string& text) {
+    Label12.SetText(text);
+}
+
+void TForm2::StepProgress() {
+    ProgressBar1.StepIt();
+}
+
+// A quit request found here must not end a step half-way: it is only remembered, and the main loop
+// ends once the running handler has returned.
+void TForm2::PumpMessages() {
+    MSG message;
+    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            quitSeen_ = true;
+            continue;
+        }
+        if (TranslateDialogKey(message)) continue;
+        ::TranslateMessage(&message);
+        ::DispatchMessageA(&message);
+    }
+}
+
+void TForm2::ErrorDialog(const std::string& text) {
+    ShowErrorDialog(text);
+}
+
+ConfirmAnswer TForm2::Confirm(const std::string& text) {
+    return ShowConfirmDialog(Handle(), text);
+}
+
+void TForm2::Terminate() {
+    terminated_ = true;
+    ::PostQuitMessage(0);
+}
+
+// No default or cancel button: Enter works only on the focused push button, Escape on nothing.
+bool TForm2::TranslateDialogKey(const MSG& message) {
+    if (message.message != WM_KEYDOWN || !Handle() || !::IsChild(Handle(), message.hwnd)) return false;
+    if (message.wParam == VK_TAB) {
+        const bool backwards = ::GetKeyState(VK_SHIFT) < 0;
+        if (HWND next = ::GetNextDlgTabItem(Handle(), message.hwnd, backwards ? TRUE : FALSE))
+            ::SetFocus(next);
+        return true;
+    }
+    if (message.wParam == VK_RETURN && IsPushButton(message.hwnd)) {
+        Button(message.hwnd).Click();
+        return true;
+    }
+    return false;
+}

@@ -1,0 +1,112 @@
+#pragma once
+// TForm2: the wizard window "Install manager", its page machine and the services the engine uses.
+// The page counter lives in the install state (State().WizardPage); the window keeps only the
+// association row count and the state of its controls.
+#include "engine/WizardServices.h"
+#include "ui/Controls.h"
+#include "ui/Window.h"
+#include "ui/Gdi.h"
+
+#include <string>
+#include <vector>
+
+class TForm1;
+
+// Control ids, in the layout's row order.
+enum class Form2Id : int {
+    BeforeFirst = 99,
+#define FORM2_CONTROL(name, ...) name,
+#include "resources/Form2.layout.inc"
+};
+
+class TForm2 : public Window, public WizardServices {
+public:
+    // The backdrop receives the titles and the gradient; it may be null (tests).
+    explicit TForm2(TForm1* backdrop);
+    ~TForm2() override;
+
+    // Creates the window, runs FormCreate, shows it and attaches it as the engine's services.
+    void Create(HINSTANCE instance);
+
+    // A quit request was taken from the queue by PumpMessages; the main loop ends when it sees this.
+    bool QuitRequested() const { return quitSeen_; }
+    bool Terminated() const { return terminated_; }
+    int AssociationCount() const { return associationCount_; }
+
+    // Tab between tab stops and Enter on a focused push button; true when the key was used. The
+    // message loops call it before dispatching.
+    bool TranslateDialogKey(const MSG& message);
+
+    // For TForm1::SetCloseRequestHandler: the backdrop's close request is the wizard's.
+    static void CloseRequest(void* form);
+
+    // Engine services.
+    void SetStatus(const std::string& text) override;
+    void StepProgress() override;
+    void PumpMessages() override;
+    void ErrorDialog(const std::string& text) override;
+    ConfirmAnswer Confirm(const std::string& text) override;
+    void Terminate();
+
+    // Handlers.
+    void FormCreate();
+    void FormShow();
+    void FormCloseQuery(bool& canClose);
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
+    void Button5Click();
+    void Button6Click();
+    void RadioButton1Click();
+    void RadioButton2Click();
+    void Edit1Change();
+
+    // Controls, named as the layout names them.
+    Button Button1, Button2, Button3, Button4, Button5, Button6;
+    Bevel Bevel1;
+    Panel Panel1, Panel2, Panel3, Panel4, Panel5, Panel6, Panel7;
+    Image Image1;
+    Label Label1, Label2, Label3, Label4, Label6, Label7, Label8, Label9, Label10, Label11, Label12, Label13;
+    Memo Memo1;
+    RadioButton RadioButton1, RadioButton2;
+    Edit Edit1;
+    ProgressBar ProgressBar1;
+    ListView ListView2;
+    CheckBox CheckBox1, CheckBox2, CheckBox3;
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void BuildControls();
+    void BindControls(const std::vector<HWND>& windows);
+    void OnCommand(int id, int code);
+    HWND MainWindow() const;
+
+    // Page steps.
+    void AdjustWelcomePage();
+    void FreshForward(int page);
+    void FreshBackward(int page);
+    void ReinstallForward(int page);
+    void ShowAgreementPage();
+    void ShowFolderPage();
+    void InstallStep();
+    void AssociationsDone();
+    void FinishStep();
+    void ReinstallStep();
+    void CopyFiles();
+    void ReportSkippedFiles();
+    void BackToWelcomePage();
+    void BackToAgreementPage();
+
+    TForm1* backdrop_;
+    int dpi_ = 96;
+    int associationCount_ = 0;
+    bool quitSeen_ = false;
+    bool terminated_ = false;
+    bool bannerLoaded_ = false;
+    gdi::Font font_;
+    gdi::Font boldFont_;
+    gdi::Bitmap banner_;
+};

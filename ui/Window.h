@@ -1,0 +1,28 @@
+#pragma once
+// The one window-procedure thunk. A form registers its class with Window::Procedure and passes `this` as
+// the creation parameter; the pointer is kept from WM_NCCREATE to WM_NCDESTROY, and every message goes
+// to the form's HandleMessage. No exception ever crosses back into Windows: whatever a handler raises
+// is handed to the top-level error report and the message counts as handled.
+#include "platform/win32/Win32.h"
+
+class Window {
+public:
+    Window() = default;
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+    virtual ~Window() = default;
+
+    HWND Handle() const { return handle_; }
+
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+protected:
+    // Return the message's result; call Default for what the form does not handle itself.
+    virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+    LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam) {
+        return ::DefWindowProcA(handle_, message, wParam, lParam);
+    }
+
+private:
+    HWND handle_ = nullptr;
+};
