@@ -14,22 +14,6 @@ constexpr int kDesignClientHeight = 329;
 constexpr int kGradientSize = 500;
 constexpr int kGradientRowBytes = kGradientSize * 3;
 
-void RegisterFormClass(HINSTANCE instance) {
-    WNDCLASSEXA existing{};
-    existing.cbSize = sizeof existing;
-    if (::GetClassInfoExA(instance, kClassName, &existing)) return;
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.style = CS_HREDRAW | CS_VREDRAW; // Image1 stretches: a new size repaints everything
-    windowClass.lpfnWndProc = Window::Procedure;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = ::LoadIconA(instance, "MAINICON");
-    windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kClassName;
-    if (!::RegisterClassExA(&windowClass)) throw platform::Error("Cannot register the backdrop window class");
-}
-
 // The restored size: the design client area, centred on the desktop.
 RECT DesignBounds(int dpi) {
     RECT bounds{0, 0, gdi::Scale(kDesignClientWidth, dpi), gdi::Scale(kDesignClientHeight, dpi)};
@@ -71,7 +55,9 @@ TForm1::~TForm1() {
 }
 
 void TForm1::Create(HINSTANCE instance) {
-    RegisterFormClass(instance);
+    // Image1 stretches with the window: a new size repaints everything.
+    if (!RegisterFormClass(instance, kClassName, CS_HREDRAW | CS_VREDRAW))
+        throw platform::Error("Cannot register the backdrop window class");
     dpi_ = gdi::ScreenDpi();
     font_.Reset(MakeFont("MS Sans Serif", 11, dpi_, false, false, DEFAULT_CHARSET));
     titleFont_.Reset(MakeFont("Courier New", 37, dpi_, true, true, RUSSIAN_CHARSET));

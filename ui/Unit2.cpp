@@ -20,19 +20,6 @@ constexpr int kClientHeight = 319;
 constexpr int kFontHeight = 11;
 constexpr int kTitleFontHeight = 16;
 
-void RegisterFormClass(HINSTANCE instance) {
-    WNDCLASSEXA windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    if (::GetClassInfoExA(instance, kClassName, &windowClass)) return;
-    windowClass.lpfnWndProc = Window::Procedure;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = ::LoadIconA(instance, "MAINICON");
-    windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kClassName;
-    ::RegisterClassExA(&windowClass);
-}
-
 // The outer rectangle for the client area, centred on the desktop.
 RECT CentredFrame(int dpi) {
     RECT frame = {0, 0, gdi::Scale(kClientWidth, dpi), gdi::Scale(kClientHeight, dpi)};
@@ -75,7 +62,7 @@ TForm2::~TForm2() {
 void TForm2::Create(HINSTANCE instance) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
     ::InitCommonControlsEx(&controls);
-    RegisterFormClass(instance);
+    RegisterFormClass(instance, kClassName);
     layout::RegisterPanelClasses(instance);
     AttachWizardServices(this);
     dpi_ = gdi::ScreenDpi();

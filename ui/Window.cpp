@@ -23,3 +23,17 @@ LRESULT CALLBACK Window::Procedure(HWND window, UINT message, WPARAM wParam, LPA
         return 0;
     }
 }
+
+bool RegisterFormClass(HINSTANCE instance, const char* className, UINT style) {
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    if (::GetClassInfoExA(instance, className, &windowClass)) return true;
+    windowClass.style = style;
+    windowClass.lpfnWndProc = Window::Procedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = ::LoadIconA(instance, "MAINICON");
+    windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = className;
+    return ::RegisterClassExA(&windowClass) != 0;
+}

@@ -5,6 +5,10 @@
 // is handed to the top-level error report and the message counts as handled.
 #include "platform/win32/Win32.h"
 
+// Registers a form's window class once per process: the thunk as its procedure, the installer's icon,
+// the arrow cursor and the button-face background. False when Windows refuses the class.
+bool RegisterFormClass(HINSTANCE instance, const char* className, UINT style = 0);
+
 class Window {
 public:
     Window() = default;
