@@ -1,0 +1,353 @@
+// e2e_driver: drives the installer's windows from outside, as a person would, for scripts/e2e.
+// Every subcommand prints its findings on stdout and exits 0, or prints why on stderr and exits 1.
+// Windows are found by caption with EnumWindows + GetWindowText, which never blocks on a busy process;
+// clicks are posted, so a click that opens a modal dialog does not hold the driver.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kDefaultTimeout = 10000;
+constexpr DWORD kPollInterval = 50;
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "e2e_driver: %s\n", message.c_str());
+    return 1;
+}
+
+std::string WindowText(HWND window) {
+    char buffer[512] = {};
+    ::GetWindowTextA(window, buffer, sizeof buffer);
+    return buffer;
+}
+
+std::string ClassOf(HWND window) {
+    char buffer[256] = {};
+    ::GetClassNameA(window, buffer, sizeof buffer);
+    return buffer;
+}
+
+// "class:NAME" selects a top-level window by its class (the backdrop has no caption); anything else is
+// the exact caption of a visible top-level window.
+HWND FindTopLevel(const std::string& key) {
+    struct Search {
+        std::string key;
+        HWND found;
+    } search{key, nullptr};
+    ::EnumWindows(
+        [](HWND window, LPARAM data) CALLBACK -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            if (!::IsWindowVisible(window)) return TRUE;
+            bool match = s->key.rfind("class:", 0) == 0 ? ClassOf(window) == s->key.substr(6)
+                                                        : WindowText(window) == s->key;
+            if (!match) return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::vector<HWND> Descendants(HWND parent) {
+    std::vector<HWND> all;
+    ::EnumChildWindows(
+        parent,
+        [](HWND window, LPARAM data) CALLBACK -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(data)->push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+bool SameClass(const std::string& a, const std::string& b) {
+    return ::lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
+
+// A visible child BUTTON (push, radio or check) with this exact text; hidden pages are stacked in the
+// same place, so visible controls win over hidden ones with the same text.
+HWND FindButton(HWND top, const std::string& text) {
+    HWND hidden = nullptr;
+    for (HWND child : Descendants(top)) {
+        if (!SameClass(ClassOf(child), "Button") || WindowText(child) != text) continue;
+        if (::IsWindowVisible(child)) return child;
+        if (!hidden) hidden = child;
+    }
+    return hidden;
+}
+
+HWND FindNth(HWND top, const std::string& className, int index) {
+    int seen = 0;
+    for (HWND child : Descendants(top))
+        if (SameClass(ClassOf(child), className) && seen++ == index) return child;
+    return nullptr;
+}
+
+DWORD TimeoutArg(int argc, char** argv, int at) {
+    return argc > at ? static_cast<DWORD>(std::strtoul(argv[at], nullptr, 10)) : kDefaultTimeout;
+}
+
+HWND WaitWindow(const std::string& key, DWORD timeout) {
+    DWORD start = ::GetTickCount();
+    for (;;) {
+        if (HWND window = FindTopLevel(key)) return window;
+        if (::GetTickCount() - start >= timeout) return nullptr;
+        ::Sleep(kPollInterval);
+    }
+}
+
+HWND NeedWindow(const std::string& key) {
+    HWND window = WaitWindow(key, kDefaultTimeout);
+    if (!window) std::fprintf(stderr, "e2e_driver: no window \"%s\"\n", key.c_str());
+    return window;
+}
+
+int WaitWindowCommand(int argc, char** argv) {
+    if (!WaitWindow(argv[2], TimeoutArg(argc, argv, 3)))
+        return Fail("timed out waiting for \"" + std::string(argv[2]) + "\"");
+    std::printf("found %s\n", argv[2]);
+    return 0;
+}
+
+int WaitGoneCommand(int argc, char** argv) {
+    DWORD start = ::GetTickCount(), timeout = TimeoutArg(argc, argv, 3);
+    while (FindTopLevel(argv[2])) {
+        if (::GetTickCount() - start >= timeout) return Fail("still there: \"" + std::string(argv[2]) + "\"");
+        ::Sleep(kPollInterval);
+    }
+    std::printf("gone %s\n", argv[2]);
+    return 0;
+}
+
+// Waits until the button is there, visible and enabled (a page switch may still be running), then
+// posts the click.
+int ClickCommand(int argc, char** argv) {
+    HWND top = NeedWindow(argv[2]);
+    if (!top) return 1;
+    DWORD start = ::GetTickCount(), timeout = TimeoutArg(argc, argv, 4);
+    for (;;) {
+        HWND button = FindButton(top, argv[3]);
+        if (button && ::IsWindowVisible(button) && ::IsWindowEnabled(button)) {
+            ::PostMessageA(button, BM_CLICK, 0, 0);
+            std::printf("clicked %s\n", argv[3]);
+            return 0;
+        }
+        if (::GetTickCount() - start >= timeout)
+            return Fail(std::string("no visible enabled button \"") + argv[3] + "\" in \"" + argv[2] + "\"");
+        ::Sleep(kPollInterval);
+    }
+}
+
+int StateCommand(char** argv) {
+    HWND top = NeedWindow(argv[2]);
+    if (!top) return 1;
+    HWND button = FindButton(top, argv[3]);
+    if (!button) return Fail(std::string("no button \"") + argv[3] + "\"");
+    // BM_GETCHECK returns an int, so asking another process is safe.
+    LRESULT checked = ::SendMessageA(button, BM_GETCHECK, 0, 0);
+    std::printf("visible=%d enabled=%d checked=%d\n", ::IsWindowVisible(button) ? 1 : 0,
+                ::IsWindowEnabled(button) ? 1 : 0, checked == BST_CHECKED ? 1 : 0);
+    return 0;
+}
+
+int TextCommand(char** argv) {
+    HWND top = NeedWindow(argv[2]);
+    if (!top) return 1;
+    HWND child = FindNth(top, argv[3], std::atoi(argv[4]));
+    if (!child) return Fail(std::string("no ") + argv[3] + " number " + argv[4]);
+    // An edit control keeps its text to itself, so it has to be asked; the timeout keeps a busy
+    // installer from holding the driver.
+    char buffer[1024] = {};
+    DWORD_PTR copied = 0;
+    if (!::SendMessageTimeoutA(child, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
+                               SMTO_ABORTIFHUNG, 2000, &copied))
+        return Fail("the window did not answer WM_GETTEXT");
+    std::printf("%s\n", buffer);
+    return 0;
+}
+
+int AnswerCommand(int argc, char** argv) {
+    HWND dialog = WaitWindow(argv[2], TimeoutArg(argc, argv, 4));
+    if (!dialog) return Fail("no dialog \"" + std::string(argv[2]) + "\"");
+    HWND button = FindButton(dialog, argv[3]);
+    if (!button) return Fail(std::string("no button \"") + argv[3] + "\" in \"" + argv[2] + "\"");
+    std::string message;
+    for (HWND child : Descendants(dialog))
+        if (SameClass(ClassOf(child), "Static") && !WindowText(child).empty()) message = WindowText(child);
+    ::PostMessageA(button, BM_CLICK, 0, 0);
+    std::printf("%s\n", message.c_str());
+    return 0;
+}
+
+int CloseCommand(char** argv) {
+    HWND top = NeedWindow(argv[2]);
+    if (!top) return 1;
+    ::PostMessageA(top, WM_CLOSE, 0, 0);
+    std::printf("close posted to %s\n", argv[2]);
+    return 0;
+}
+
+HWND FindListView(const std::string& caption) {
+    HWND top = NeedWindow(caption);
+    return top ? FindNth(top, WC_LISTVIEWA, 0) : nullptr;
+}
+
+int ListItemsCommand(char** argv) {
+    HWND list = FindListView(argv[2]);
+    if (!list) return Fail("no list view");
+    int count = static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    std::printf("count=%d checked=", count);
+    for (int i = 0; i < count; ++i) {
+        UINT state = static_cast<UINT>(::SendMessageA(list, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK));
+        std::printf("%d", (state >> 12) == 2 ? 1 : 0);
+    }
+    std::printf("\n");
+    return 0;
+}
+
+// LVM_SETITEMSTATE takes a pointer, so the LVITEM is written into the list's own process.
+int CheckItemCommand(char** argv) {
+    HWND list = FindListView(argv[2]);
+    if (!list) return Fail("no list view");
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(list, &pid);
+    HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, pid);
+    if (!process) return Fail("cannot open the list's process");
+    LVITEMA item = {};
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(std::atoi(argv[4]) ? 2 : 1);
+    void* remote = ::VirtualAllocEx(process, nullptr, sizeof item, MEM_COMMIT, PAGE_READWRITE);
+    SIZE_T written = 0;
+    bool ok = remote && ::WriteProcessMemory(process, remote, &item, sizeof item, &written) &&
+              ::SendMessageA(list, LVM_SETITEMSTATE, std::atoi(argv[3]), reinterpret_cast<LPARAM>(remote));
+    if (remote) ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    ::CloseHandle(process);
+    if (!ok) return Fail("LVM_SETITEMSTATE failed");
+    std::printf("item %s set to %s\n", argv[3], argv[4]);
+    return 0;
+}
+
+int ReadLinkCommand(char** argv) {
+    ::CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    int status = 1;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                     reinterpret_cast<void**>(&link))) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        wchar_t wide[MAX_PATH] = {};
+        ::MultiByteToWideChar(CP_ACP, 0, argv[2], -1, wide, MAX_PATH);
+        char target[MAX_PATH] = {}, directory[MAX_PATH] = {};
+        if (SUCCEEDED(file->Load(wide, STGM_READ)) &&
+            SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH)) &&
+            SUCCEEDED(link->GetWorkingDirectory(directory, MAX_PATH))) {
+            std::printf("target=%s\ndir=%s\n", target, directory);
+            status = 0;
+        }
+    }
+    if (file) file->Release();
+    if (link) link->Release();
+    ::CoUninitialize();
+    return status ? Fail(std::string("cannot read link ") + argv[2]) : 0;
+}
+
+template <typename Visit> void ForEachProcess(Visit visit) {
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32First(snapshot, &entry); more; more = ::Process32Next(snapshot, &entry))
+        visit(entry);
+    ::CloseHandle(snapshot);
+}
+
+int ProcessesCommand() {
+    ForEachProcess([](const PROCESSENTRY32& entry) { std::printf("%s\n", entry.szExeFile); });
+    return 0;
+}
+
+int KillCommand(char** argv) {
+    int killed = 0;
+    ForEachProcess([&](const PROCESSENTRY32& entry) {
+        if (::lstrcmpiA(entry.szExeFile, argv[2]) != 0) return;
+        HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
+        if (process && ::TerminateProcess(process, 0)) ++killed;
+        if (process) ::CloseHandle(process);
+    });
+    std::printf("killed %d\n", killed);
+    return killed ? 0 : Fail(std::string("no process ") + argv[2]);
+}
+
+// The shell's "open" of a document, as Explorer does on a double click; waits for nothing.
+int OpenCommand(char** argv) {
+    HINSTANCE result = ::ShellExecuteA(nullptr, "open", argv[2], nullptr, nullptr, SW_SHOWNORMAL);
+    if (reinterpret_cast<INT_PTR>(result) <= 32)
+        return Fail("ShellExecute failed: " + std::to_string(reinterpret_cast<INT_PTR>(result)));
+    std::printf("opened %s\n", argv[2]);
+    return 0;
+}
+
+struct Command {
+    const char* name;
+    int minArgs;
+    const char* usage;
+};
+
+constexpr Command kCommands[] = {
+    {"wait-window", 1, "<caption> [timeout-ms]"},
+    {"wait-gone", 1, "<caption> [timeout-ms]"},
+    {"click", 2, "<caption> <button-text> [timeout-ms]"},
+    {"state", 2, "<caption> <button-text>"},
+    {"text", 3, "<caption> <class> <index>"},
+    {"answer", 2, "<dialog-caption> <button-text> [timeout-ms]"},
+    {"close", 1, "<caption>"},
+    {"list-items", 1, "<caption>"},
+    {"check-item", 3, "<caption> <index> <0|1>"},
+    {"read-link", 1, "<path.lnk>"},
+    {"processes", 0, ""},
+    {"kill", 1, "<exe-name>"},
+    {"open", 1, "<path>"},
+};
+
+int Usage() {
+    std::fprintf(stderr, "usage: e2e_driver <command> [args]  (a caption may be class:NAME)\n");
+    for (const Command& c : kCommands)
+        std::fprintf(stderr, "  %s %s\n", c.name, c.usage);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage();
+    std::string name = argv[1];
+    bool known = false;
+    for (const Command& c : kCommands)
+        if (name == c.name) {
+            if (argc - 2 < c.minArgs) return Usage();
+            known = true;
+        }
+    if (!known) return Usage();
+    if (name == "wait-window") return WaitWindowCommand(argc, argv);
+    if (name == "wait-gone") return WaitGoneCommand(argc, argv);
+    if (name == "click") return ClickCommand(argc, argv);
+    if (name == "state") return StateCommand(argv);
+    if (name == "text") return TextCommand(argv);
+    if (name == "answer") return AnswerCommand(argc, argv);
+    if (name == "close") return CloseCommand(argv);
+    if (name == "list-items") return ListItemsCommand(argv);
+    if (name == "check-item") return CheckItemCommand(argv);
+    if (name == "read-link") return ReadLinkCommand(argv);
+    if (name == "processes") return ProcessesCommand();
+    if (name == "kill") return KillCommand(argv);
+    return OpenCommand(argv);
+}
