@@ -95,7 +95,7 @@ private:
     void AssociationsDone();
     void FinishStep();
     void ReinstallStep();
-    void CopyFiles();
+    void CopyFiles(Panel& shownPage);
     void ReportSkippedFiles();
     void BackToWelcomePage();
     void BackToAgreementPage();

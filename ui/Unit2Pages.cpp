@@ -126,13 +126,7 @@ void TForm2::BackToAgreementPage() {
 
 void TForm2::InstallStep() {
     FinaliseFolder(Edit1.Text());
-    Panel3.Hide();
-    Panel5.Show();
-    Button2.Disable();
-    Button1.Disable();
-    Button3.Enable();
-    CopyFiles();
-    Panel5.Hide();
+    CopyFiles(Panel3);
     Panel6.Show();
     Button3.Enable();
     Button1.Enable();
@@ -165,13 +159,7 @@ void TForm2::ReinstallStep() {
         --State().WizardPage;
         return;
     }
-    Panel1.Hide();
-    Panel5.Show();
-    Button2.Disable();
-    Button1.Disable();
-    Button3.Enable();
-    CopyFiles();
-    Panel5.Hide();
+    CopyFiles(Panel1);
     Panel4.Show();
     Button2.Disable();
     Button3.Disable();
@@ -180,13 +168,21 @@ void TForm2::ReinstallStep() {
     PumpMessages();
 }
 
-void TForm2::CopyFiles() {
+// The copying page in place of the page shown: only Cancel stays usable while the files and the
+// registry records are written.
+void TForm2::CopyFiles(Panel& shownPage) {
+    shownPage.Hide();
+    Panel5.Show();
+    Button2.Disable();
+    Button1.Disable();
+    Button3.Enable();
     PumpMessages();
     State().SkippedEntries.clear();
     ExtractPayload();
     ReportSkippedFiles();
     WriteProductKeys();
     PumpMessages();
+    Panel5.Hide();
 }
 
 // Files that could not be written are named once, together, rather than passing unnoticed.
