@@ -1,47 +1,27 @@
 #pragma once
-// Owning GDI handles, one type per kind of release call. Move-only.
-#include "platform/win32/Win32.h"
+// Owning GDI handles, one type per kind of release call, on the platform layer's move-only handle type.
+#include "platform/win32/ScopedHandles.h"
 
 #include <utility>
 
 namespace gdi {
 
-template <typename Handle, typename Traits> class Owned {
-public:
-    Owned() = default;
-    explicit Owned(Handle handle) : handle_(handle) {}
-    Owned(Owned&& other) noexcept : handle_(other.Release()) {}
-    Owned& operator=(Owned&& other) noexcept {
-        Reset(other.Release());
-        return *this;
-    }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    ~Owned() { Reset(); }
-
-    Handle Get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-    Handle Release() { return std::exchange(handle_, nullptr); }
-    void Reset(Handle handle = nullptr) {
-        if (Handle old = std::exchange(handle_, handle)) Traits::Free(old);
-    }
-
-private:
-    Handle handle_ = nullptr;
-};
-
 // Fonts, bitmaps, brushes: DeleteObject.
-struct ObjectTraits {
-    static void Free(HGDIOBJ object) { ::DeleteObject(object); }
+template <typename GdiHandle> struct ObjectTraits {
+    using Handle = GdiHandle;
+    static Handle Empty() { return nullptr; }
+    static bool Free(Handle object) { return ::DeleteObject(object) != FALSE; }
 };
-using Font = Owned<HFONT, ObjectTraits>;
-using Bitmap = Owned<HBITMAP, ObjectTraits>;
+using Font = platform::win32::ScopedHandle<ObjectTraits<HFONT>>;
+using Bitmap = platform::win32::ScopedHandle<ObjectTraits<HBITMAP>>;
 
 // CreateCompatibleDC memory DCs: DeleteDC.
 struct MemoryDcTraits {
-    static void Free(HDC dc) { ::DeleteDC(dc); }
+    using Handle = HDC;
+    static Handle Empty() { return nullptr; }
+    static bool Free(Handle dc) { return ::DeleteDC(dc) != FALSE; }
 };
-using MemoryDc = Owned<HDC, MemoryDcTraits>;
+using MemoryDc = platform::win32::ScopedHandle<MemoryDcTraits>;
 
 // GetDC(nullptr): the screen's DC, given back with ReleaseDC.
 class ScreenDc {

@@ -24,6 +24,7 @@ public:
 
     Handle Get() const { return handle_; }
     bool Valid() const { return handle_ != Traits::Empty(); }
+    explicit operator bool() const { return Valid(); }
     Handle Release() { return std::exchange(handle_, Traits::Empty()); }
 
     // Frees the handle now; false when the free call itself reports failure.
