@@ -24,8 +24,9 @@ int Fail(const std::string& message) {
     return 1;
 }
 
+// Large enough for a message box that lists every payload file.
 std::string WindowText(HWND window) {
-    char buffer[512] = {};
+    char buffer[8192] = {};
     ::GetWindowTextA(window, buffer, sizeof buffer);
     return buffer;
 }
@@ -147,6 +148,19 @@ int ClickCommand(int argc, char** argv) {
     }
 }
 
+// Posts two clicks back to back, so the second is queued before the first one's handler runs: the
+// way to press a button while a long step (copying) is under way.
+int ClickThenCommand(char** argv) {
+    HWND top = NeedWindow(argv[2]);
+    if (!top) return 1;
+    HWND first = FindButton(top, argv[3]), second = FindButton(top, argv[4]);
+    if (!first || !second) return Fail("both buttons must exist in \"" + std::string(argv[2]) + "\"");
+    ::PostMessageA(first, BM_CLICK, 0, 0);
+    ::PostMessageA(second, BM_CLICK, 0, 0);
+    std::printf("clicked %s then %s\n", argv[3], argv[4]);
+    return 0;
+}
+
 int StateCommand(char** argv) {
     HWND top = NeedWindow(argv[2]);
     if (!top) return 1;
@@ -172,6 +186,21 @@ int TextCommand(char** argv) {
                                SMTO_ABORTIFHUNG, 2000, &copied))
         return Fail("the window did not answer WM_GETTEXT");
     std::printf("%s\n", buffer);
+    return 0;
+}
+
+// WM_SETTEXT is marshalled across processes; the edit control then tells its parent EN_CHANGE, as
+// typing would.
+int SetTextCommand(char** argv) {
+    HWND top = NeedWindow(argv[2]);
+    if (!top) return 1;
+    HWND child = FindNth(top, argv[3], std::atoi(argv[4]));
+    if (!child) return Fail(std::string("no ") + argv[3] + " number " + argv[4]);
+    DWORD_PTR result = 0;
+    if (!::SendMessageTimeoutA(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[5]), SMTO_ABORTIFHUNG,
+                               2000, &result))
+        return Fail("the window did not answer WM_SETTEXT");
+    std::printf("set %s\n", argv[5]);
     return 0;
 }
 
@@ -296,6 +325,36 @@ int OpenCommand(char** argv) {
     return 0;
 }
 
+// Another program holding a file open without sharing, as an editor or a virus scanner may: opens the
+// existing file, says so, keeps it for the given time, then lets it go.
+int HoldCommand(char** argv) {
+    HANDLE file = ::CreateFileA(argv[2], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return Fail(std::string("cannot open ") + argv[2]);
+    std::printf("holding %s\n", argv[2]);
+    std::fflush(stdout);
+    ::Sleep(static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)));
+    ::CloseHandle(file);
+    return 0;
+}
+
+// Stores a value exactly as given, without the terminating NUL that reg.exe always adds: the way a
+// careless program may leave a string in the registry. The key is HKLM\... or HKCU\....
+int RegSetCommand(char** argv) {
+    std::string path = argv[2];
+    HKEY root = path.rfind("HKCU\\", 0) == 0 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    HKEY key = nullptr;
+    if (::RegCreateKeyExA(root, path.substr(5).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr))
+        return Fail("cannot create " + path);
+    const std::string data = argv[5];
+    LONG result =
+        ::RegSetValueExA(key, argv[3], 0, std::strtoul(argv[4], nullptr, 10),
+                         reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
+    ::RegCloseKey(key);
+    if (result) return Fail("cannot set " + std::string(argv[3]));
+    std::printf("set %s (%u bytes, no terminator)\n", argv[3], static_cast<unsigned>(data.size()));
+    return 0;
+}
+
 struct Command {
     const char* name;
     int minArgs;
@@ -306,7 +365,11 @@ constexpr Command kCommands[] = {
     {"wait-window", 1, "<caption> [timeout-ms]"},
     {"wait-gone", 1, "<caption> [timeout-ms]"},
     {"click", 2, "<caption> <button-text> [timeout-ms]"},
+    {"click-then", 3, "<caption> <first-button> <second-button>"},
     {"state", 2, "<caption> <button-text>"},
+    {"set-text", 4, "<caption> <class> <index> <text>"},
+    {"hold", 2, "<path> <milliseconds>"},
+    {"reg-set", 4, "<HKLM|HKCU\\key> <name> <type> <text>"},
     {"text", 3, "<caption> <class> <index>"},
     {"answer", 2, "<dialog-caption> <button-text> [timeout-ms]"},
     {"close", 1, "<caption>"},
@@ -340,7 +403,11 @@ int main(int argc, char** argv) {
     if (name == "wait-window") return WaitWindowCommand(argc, argv);
     if (name == "wait-gone") return WaitGoneCommand(argc, argv);
     if (name == "click") return ClickCommand(argc, argv);
+    if (name == "click-then") return ClickThenCommand(argv);
     if (name == "state") return StateCommand(argv);
+    if (name == "set-text") return SetTextCommand(argv);
+    if (name == "hold") return HoldCommand(argv);
+    if (name == "reg-set") return RegSetCommand(argv);
     if (name == "text") return TextCommand(argv);
     if (name == "answer") return AnswerCommand(argc, argv);
     if (name == "close") return CloseCommand(argv);
