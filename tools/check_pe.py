@@ -1,0 +1,408 @@
+#!/usr/bin/env python3
+"""Checks the hardening of a built Setup.exe, read from the file itself.
+
+One line per property, "ok - <property>" or "FAIL - <property>: <why>"; the exit status is 1 when any
+property fails. The properties: the image kind for the architecture (PE32 for i686, PE32+ for x86_64);
+the Windows GUI subsystem; ASLR (DYNAMIC_BASE, with the relocations it needs kept: a .reloc section and a
+base-relocation directory) and DEP (NX_COMPAT); a manifest (RT_MANIFEST, id 1) that depends on the
+common controls version 6 and requests no execution level; imports, static and delay-loaded, only from
+DLLs that ship in System32; and static imports that the loader never looks for beside the program, so a
+DLL planted in the download folder cannot answer them.
+
+usage: check_pe.py [--arch i686|x86_64] SETUP_EXE
+"""
+import argparse
+import re
+import struct
+import sys
+import xml.etree.ElementTree as ElementTree
+
+_PROGRAM = "check_pe"
+
+# arch: (FileHeader.Machine, OptionalHeader.Magic, image kind, machine name, manifest processorArchitecture)
+ARCHES = {
+    "i686": (0x014C, 0x010B, "PE32", "i386", "x86"),
+    "x86_64": (0x8664, 0x020B, "PE32+", "x86-64", "amd64"),
+}
+SUBSYSTEM_WINDOWS_GUI = 2
+DYNAMIC_BASE = 0x0040
+NX_COMPAT = 0x0100
+RELOCS_STRIPPED = 0x0001
+DIR_IMPORT, DIR_RESOURCE, DIR_BASERELOC, DIR_DELAY_IMPORT = 1, 2, 5, 13
+RT_MANIFEST = 24
+COMMON_CONTROLS = "Microsoft.Windows.Common-Controls"
+COMMON_CONTROLS_TOKEN = "6595b64144ccf1df"
+_DLL_NAME = re.compile(r"[A-Za-z0-9_.+-]{1,200}\.(dll|drv|ocx)", re.IGNORECASE)
+
+# DLLs in System32 on every Windows from 7 on. Left out on purpose: ucrtbase and the api-ms-win-crt-*
+# sets (not on Windows 7 without an update, and a sign that the toolchain changed its runtime), and
+# anything that ships only with an optional component or a redistributable.
+SYSTEM_DLLS = frozenset(name + ".dll" for name in """
+    advapi32 bcrypt cfgmgr32 comctl32 comdlg32 crypt32 dbghelp dwmapi gdi32 gdiplus hid imagehlp imm32
+    iphlpapi kernel32 kernelbase mpr msimg32 msvcrt ncrypt netapi32 normaliz ntdll ole32 oleacc oleaut32
+    powrprof propsys psapi rpcrt4 secur32 setupapi shell32 shfolder shlwapi urlmon user32 userenv uxtheme
+    version winhttp wininet winmm wintrust wldap32 ws2_32 wsock32 wtsapi32
+""".split()) | {"winspool.drv"}
+
+# KnownDLLs on every Windows from 7 on, and ntdll, which is mapped before anything else: the loader takes
+# these from System32 without searching, so a static import of them cannot be planted. Any other static
+# import is searched for in the program's folder first, before the program runs a single instruction.
+KNOWN_DLLS = frozenset(name + ".dll" for name in """
+    advapi32 clbcatq comdlg32 difxapi gdi32 imagehlp imm32 kernel32 msctf msvcrt normaliz nsi ntdll ole32
+    oleaut32 psapi rpcrt4 sechost setupapi shell32 shlwapi user32 wldap32 ws2_32
+""".split())
+
+
+class PEError(Exception):
+    """The file is not the PE image it claims to be, or a structure points outside it."""
+
+
+class Image:
+    """The parts of a PE image the checks read: headers, sections, data directories."""
+
+    def __init__(self, data: bytes):
+        self.data = data
+        if len(data) < 0x40 or data[:2] != b"MZ":
+            raise PEError("no MZ header")
+        pe = self._u32(0x3C)
+        if self._bytes(pe, 4) != b"PE\0\0":
+            raise PEError("no PE signature at 0x%x" % pe)
+        (self.machine, sections, _, _, _, optional_size,
+         self.characteristics) = struct.unpack_from("<HHIIIHH", self._bytes(pe + 4, 20))
+        optional = pe + 24
+        self.magic = self._u16(optional)
+        if self.magic == 0x10B:
+            self.image_base, directories_at = self._u32(optional + 28), 96
+        elif self.magic == 0x20B:
+            self.image_base, directories_at = struct.unpack_from("<Q", self._bytes(optional + 24, 8))[0], 112
+        else:
+            raise PEError("optional header magic 0x%x is neither PE32 nor PE32+" % self.magic)
+        if optional_size < directories_at:
+            raise PEError("optional header of %d bytes is too short" % optional_size)
+        self.subsystem = self._u16(optional + 68)
+        self.dll_characteristics = self._u16(optional + 70)
+        count = min(self._u32(optional + directories_at - 4), (optional_size - directories_at) // 8)
+        self.directories = [struct.unpack_from("<II", self._bytes(optional + directories_at + 8 * i, 8))
+                            for i in range(count)]
+        self.sections = []
+        table = optional + optional_size
+        for i in range(sections):
+            entry = self._bytes(table + 40 * i, 24)
+            name, vsize, rva, raw_size, raw_at = struct.unpack_from("<8sIIII", entry)
+            name = name.rstrip(b"\0").decode("latin-1")
+            if raw_size and raw_at + raw_size > len(data):
+                raise PEError("section %s runs past the end of the file (truncated?)" % name)
+            self.sections.append((name, rva, max(vsize, raw_size), raw_size, raw_at))
+
+    def _bytes(self, offset: int, size: int) -> bytes:
+        if offset < 0 or offset + size > len(self.data):
+            raise PEError("the file ends before offset 0x%x" % (offset + size))
+        return self.data[offset:offset + size]
+
+    def _u16(self, offset: int) -> int:
+        return struct.unpack_from("<H", self._bytes(offset, 2))[0]
+
+    def _u32(self, offset: int) -> int:
+        return struct.unpack_from("<I", self._bytes(offset, 4))[0]
+
+    def directory(self, index: int):
+        return self.directories[index] if index < len(self.directories) else (0, 0)
+
+    def offset(self, rva: int, size: int = 1) -> int:
+        """The file offset of size bytes at rva, all inside one section's data."""
+        for _, start, span, raw_size, raw_at in self.sections:
+            if start <= rva < start + span:
+                if rva + size > start + raw_size:
+                    raise PEError("RVA 0x%x lies beyond its section's data in the file" % rva)
+                return raw_at + rva - start
+        raise PEError("RVA 0x%x lies in no section" % rva)
+
+    def read(self, rva: int, size: int) -> bytes:
+        return self._bytes(self.offset(rva, size), size)
+
+    def u32(self, rva: int) -> int:
+        return struct.unpack("<I", self.read(rva, 4))[0]
+
+    def cstring(self, rva: int) -> str:
+        at = self.offset(rva)
+        end = self.data.find(b"\0", at, at + 512)
+        if end < 0:
+            raise PEError("unterminated name at RVA 0x%x" % rva)
+        return self.data[at:end].decode("latin-1")
+
+    def section_named(self, name: str):
+        return next((s for s in self.sections if s[0] == name), None)
+
+    def imports(self):
+        """The names of the statically imported DLLs, in table order."""
+        rva, size = self.directory(DIR_IMPORT)
+        names = []
+        while rva and size and len(names) < 4096:
+            first_thunk_list, _, _, name, first_thunk = struct.unpack("<IIIII", self.read(rva, 20))
+            if not (first_thunk_list or name or first_thunk):
+                break
+            names.append(self.cstring(name))
+            rva += 20
+        return names
+
+    def delay_imports(self):
+        """The names of the delay-loaded DLLs: those the delay-import directory lists, and those of the
+        descriptors GNU ld links in from dlltool's delay libraries without filling in that directory."""
+        rva, size = self.directory(DIR_DELAY_IMPORT)
+        names = []
+        while rva and size and len(names) < 4096:
+            descriptor = struct.unpack("<8I", self.read(rva, 32))
+            if not any(descriptor):
+                break
+            attributes, name = descriptor[:2]
+            # Descriptors without the RVA bit (old linkers) hold addresses instead.
+            names.append(self.cstring(name if attributes & 1 else name - self.image_base))
+            rva += 32
+        return names + [n for n in self._scanned_delay_imports() if n not in names]
+
+    def _scanned_delay_imports(self):
+        """Descriptors found by their shape: attributes 1, four RVAs into the image, three zeros, and a
+        name that reads as a DLL's."""
+        names = []
+        for name, start, _, raw_size, raw_at in self.sections:
+            if name in (".rsrc", ".reloc"):
+                continue
+            data = self.data[raw_at:raw_at + raw_size]
+            at = data.find(b"\1\0\0\0")
+            while 0 <= at <= len(data) - 32:
+                if at % 4 == 0:
+                    found = self._delay_name(struct.unpack_from("<8I", data, at))
+                    if found and found not in names:
+                        names.append(found)
+                at = data.find(b"\1\0\0\0", at + 1)
+        return names
+
+    def _delay_name(self, descriptor):
+        _, name, handle, table, names, bound, unload, stamp = descriptor
+        if bound or unload or stamp or not (name and handle and table and names):
+            return None
+        try:
+            for rva in (handle, table, names):
+                self.offset(rva)
+            text = self.cstring(name)
+        except PEError:
+            return None
+        return text if _DLL_NAME.fullmatch(text) else None
+
+    def resources(self, kind: int, ident: int):
+        """The data of every language of the resource kind/ident (both numeric ids)."""
+        root, size = self.directory(DIR_RESOURCE)
+        if not (root and size):
+            return []
+        found = []
+        for _, name_dir in self._entries(root, root, kind, want_directory=True):
+            for _, language_dir in self._entries(root, name_dir, ident, want_directory=True):
+                for _, leaf in self._entries(root, language_dir, None, want_directory=False):
+                    data_rva, data_size = struct.unpack("<II", self.read(leaf, 8))
+                    found.append(self.read(data_rva, data_size))
+        return found
+
+    def _entries(self, root: int, directory: int, ident, want_directory: bool):
+        """Entries of one resource directory with the numeric id (or any id for None), as (id, RVA)."""
+        named, numbered = struct.unpack("<HH", self.read(directory + 12, 4))
+        for i in range(named + numbered):
+            name, target = struct.unpack("<II", self.read(directory + 16 + 8 * i, 8))
+            if name & 0x80000000 or (ident is not None and name != ident):
+                continue
+            if bool(target & 0x80000000) != want_directory:
+                raise PEError("resource entry %d at RVA 0x%x has the wrong kind" % (name, directory))
+            yield name, root + (target & 0x7FFFFFFF)
+
+    def resource_ids(self, kind: int):
+        root, size = self.directory(DIR_RESOURCE)
+        if not (root and size):
+            return []
+        return [ident for _, name_dir in self._entries(root, root, kind, True)
+                for ident in self._numbered_ids(name_dir)]
+
+    def _numbered_ids(self, directory: int):
+        named, numbered = struct.unpack("<HH", self.read(directory + 12, 4))
+        return [self.u32(directory + 16 + 8 * (named + i)) for i in range(numbered)]
+
+
+# ---- the properties ----------------------------------------------------------------------------------
+# Each check returns None when the property holds, or why it does not.
+
+def check_kind(image: Image, arch: str):
+    machine, magic, kind, machine_name, _ = ARCHES[arch]
+    problems = []
+    if image.magic != magic:
+        problems.append("optional header magic 0x%x, not 0x%x (%s)" % (image.magic, magic, kind))
+    if image.machine != machine:
+        problems.append("machine 0x%x, not 0x%x (%s)" % (image.machine, machine, machine_name))
+    return "; ".join(problems) or None
+
+
+def check_gui(image: Image):
+    if image.subsystem != SUBSYSTEM_WINDOWS_GUI:
+        kind = {1: "native", 3: "console", 10: "EFI application"}.get(image.subsystem, "other")
+        return "subsystem %d (%s), not 2 (Windows GUI)" % (image.subsystem, kind)
+    return None
+
+
+def check_flag(flag: int, name: str):
+    def check(image: Image):
+        if image.dll_characteristics & flag:
+            return None
+        return "DllCharacteristics 0x%04x lacks %s (0x%x)" % (image.dll_characteristics, name, flag)
+    return check
+
+
+def check_relocations(image: Image):
+    problems = []
+    if not image.section_named(".reloc"):
+        problems.append("no .reloc section")
+    if image.directory(DIR_BASERELOC)[1] == 0:
+        problems.append("the base-relocation directory is empty")
+    if image.characteristics & RELOCS_STRIPPED:
+        problems.append("the file header says the relocations were stripped")
+    return "; ".join(problems) or None
+
+
+def manifests(image: Image):
+    """The manifest texts under RT_MANIFEST id 1, or why there are none."""
+    found = image.resources(RT_MANIFEST, 1)
+    if found:
+        return found, None
+    others = image.resource_ids(RT_MANIFEST)
+    return [], "no RT_MANIFEST resource with id 1" + (" (only ids %s)" % others if others else "")
+
+
+def _local(tag: str) -> str:
+    return tag.rsplit("}", 1)[-1]
+
+
+def _parse(text: bytes):
+    try:
+        return ElementTree.fromstring(text), None
+    except ElementTree.ParseError as error:
+        return None, "the manifest is not well-formed XML (%s)" % error
+
+
+def check_common_controls(image: Image, arch: str):
+    texts, missing = manifests(image)
+    if missing:
+        return missing
+    wanted_arch = ARCHES[arch][4]
+    for text in texts:
+        root, broken = _parse(text)
+        if broken:
+            return broken
+        identities = [identity.attrib for dependent in root.iter()
+                      if _local(dependent.tag) == "dependentAssembly"
+                      for identity in dependent if _local(identity.tag) == "assemblyIdentity"]
+        controls = [a for a in identities if a.get("name") == COMMON_CONTROLS]
+        if not controls:
+            return "the manifest has no dependency on %s" % COMMON_CONTROLS
+        a = controls[0]
+        if a.get("version") != "6.0.0.0":
+            return "%s version %s, not 6.0.0.0" % (COMMON_CONTROLS, a.get("version"))
+        if (a.get("publicKeyToken") or "").lower() != COMMON_CONTROLS_TOKEN:
+            return "publicKeyToken %s, not %s" % (a.get("publicKeyToken"), COMMON_CONTROLS_TOKEN)
+        if a.get("type") != "win32":
+            return "type %s, not win32" % a.get("type")
+        if a.get("processorArchitecture", "*") not in ("*", wanted_arch):
+            return "processorArchitecture %s, not * or %s" % (a.get("processorArchitecture"), wanted_arch)
+    return None
+
+
+def check_no_execution_level(image: Image):
+    texts, missing = manifests(image)
+    if missing:
+        return missing
+    for text in texts:
+        root, broken = _parse(text)
+        if broken:
+            return broken
+        for element in root.iter():
+            if _local(element.tag) == "requestedExecutionLevel":
+                return "the manifest has requestedExecutionLevel level=%s" % element.get("level")
+    return None
+
+
+def _outside(names, allowed):
+    return sorted({n for n in names if n.lower() not in allowed}, key=str.lower)
+
+
+def check_system_imports(image: Image):
+    foreign = _outside(image.imports(), SYSTEM_DLLS)
+    return "imports from %s, which Windows does not provide" % ", ".join(foreign) if foreign else None
+
+
+def check_known_imports(image: Image, arch: str):
+    allowed = set(KNOWN_DLLS)
+    # The manifest's dependency sends comctl32.dll to the side-by-side store, not to a search.
+    if check_common_controls(image, arch) is None:
+        allowed.add("comctl32.dll")
+    plantable = _outside(image.imports(), allowed)
+    if plantable:
+        return "%s searched for beside the program before it runs (not KnownDLLs)" % ", ".join(plantable)
+    return None
+
+
+def check_delay_imports(image: Image):
+    foreign = _outside(image.delay_imports(), SYSTEM_DLLS)
+    return "delay-loads %s, which Windows does not provide" % ", ".join(foreign) if foreign else None
+
+
+def properties(arch: str):
+    machine = ARCHES[arch]
+    return [
+        ("%s image for %s" % (machine[2], machine[3]), lambda image: check_kind(image, arch)),
+        ("Windows GUI subsystem", check_gui),
+        ("ASLR: DYNAMIC_BASE", check_flag(DYNAMIC_BASE, "DYNAMIC_BASE")),
+        ("DEP: NX_COMPAT", check_flag(NX_COMPAT, "NX_COMPAT")),
+        ("relocations kept: .reloc section and base-relocation directory", check_relocations),
+        ("manifest depends on %s 6.0.0.0" % COMMON_CONTROLS,
+         lambda image: check_common_controls(image, arch)),
+        ("manifest requests no execution level", check_no_execution_level),
+        ("imports only from system DLLs", check_system_imports),
+        ("static imports cannot be planted beside the program",
+         lambda image: check_known_imports(image, arch)),
+        ("delay-loads only system DLLs", check_delay_imports),
+    ]
+
+
+def check(data: bytes, arch: str = "i686"):
+    """[(property, None or why it fails)] for the image in data."""
+    try:
+        image = Image(data)
+    except PEError as error:
+        return [("PE image", str(error))]
+    results = []
+    for name, test in properties(arch):
+        try:
+            results.append((name, test(image)))
+        except PEError as error:
+            results.append((name, str(error)))
+    return results
+
+
+def main(argv) -> int:
+    parser = argparse.ArgumentParser(prog=_PROGRAM, description=__doc__.split("\n")[0])
+    parser.add_argument("--arch", choices=sorted(ARCHES), default="i686")
+    parser.add_argument("image", metavar="SETUP_EXE")
+    args = parser.parse_args(argv[1:])
+    try:
+        with open(args.image, "rb") as f:
+            data = f.read()
+    except OSError as error:
+        print("%s: %s" % (_PROGRAM, error), file=sys.stderr)
+        return 2
+    failed = 0
+    for name, why in check(data, args.arch):
+        if why is None:
+            print("ok - %s" % name)
+        else:
+            print("FAIL - %s: %s" % (name, why))
+            failed += 1
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
