@@ -1,82 +1,14 @@
-// The banner picture: libjpeg decoding behind setjmp, and the stretched bitmap the wizard shows.
+// The banner picture: the program's JPEG resource, decoded (ui/JpegDecoder.cpp) and stretched into the
+// bitmap the wizard shows.
 #include "ui/Banner.h"
 
 #include "platform/Error.h"
 #include "ui/Gdi.h"
 
 #include <algorithm>
-#include <csetjmp>
-#include <cstdint>
-#include <cstdio>
-#include <string>
-
-#include <jpeglib.h>
-#include <jerror.h>
+#include <vector>
 
 namespace {
-
-// Far above the banner's 0.8 MB; a forged header must not make us reserve gigabytes.
-constexpr std::uint64_t kMaxPixelBytes = 64u << 20;
-
-// libjpeg's error exit must not return; it jumps back to the setjmp of the step that called libjpeg.
-struct JumpingErrorManager {
-    jpeg_error_mgr base; // first member: libjpeg sees only this part
-    std::jmp_buf resume;
-};
-
-void JumpOnError(j_common_ptr info) {
-    std::longjmp(reinterpret_cast<JumpingErrorManager*>(info->err)->resume, 1);
-}
-
-// The default writes to stderr, which a GUI program does not have.
-void IgnoreMessage(j_common_ptr) {}
-
-// Owns the decompressor. The struct starts zeroed, so destroying it is safe even when creation failed.
-class Decompressor {
-public:
-    Decompressor() {
-        info_.err = jpeg_std_error(&errors_.base);
-        errors_.base.error_exit = JumpOnError;
-        errors_.base.output_message = IgnoreMessage;
-    }
-    ~Decompressor() { jpeg_destroy_decompress(&info_); }
-    Decompressor(const Decompressor&) = delete;
-    Decompressor& operator=(const Decompressor&) = delete;
-
-    jpeg_decompress_struct* Info() { return &info_; }
-    std::jmp_buf& Resume() { return errors_.resume; }
-    [[noreturn]] void Raise() const { Raise(errors_.base.msg_code); }
-    [[noreturn]] static void Raise(int code) { throw platform::Error("JPEG error #" + std::to_string(code)); }
-
-private:
-    JumpingErrorManager errors_{};
-    jpeg_decompress_struct info_{};
-};
-
-// Each step calls libjpeg under its own setjmp. Nothing with a destructor lives in these frames, so the
-// jump skips nothing; the error is raised by the caller, after the jump.
-bool ReadHeader(Decompressor& decompressor, const unsigned char* bytes, unsigned long size) {
-    jpeg_decompress_struct* info = decompressor.Info();
-    if (setjmp(decompressor.Resume())) return false;
-    jpeg_create_decompress(info);
-    jpeg_mem_src(info, bytes, size);
-    jpeg_read_header(info, TRUE);
-    info->out_color_space = JCS_EXT_BGR;
-    jpeg_calc_output_dimensions(info);
-    return true;
-}
-
-bool ReadRows(Decompressor& decompressor, unsigned char* pixels, std::size_t rowBytes) {
-    jpeg_decompress_struct* info = decompressor.Info();
-    if (setjmp(decompressor.Resume())) return false;
-    jpeg_start_decompress(info);
-    while (info->output_scanline < info->output_height) {
-        JSAMPROW row = pixels + info->output_scanline * rowBytes;
-        jpeg_read_scanlines(info, &row, 1);
-    }
-    jpeg_finish_decompress(info);
-    return true;
-}
 
 // StretchDIBits wants each row padded to four bytes.
 std::vector<unsigned char> DibRows(const DecodedImage& image) {
@@ -104,21 +36,6 @@ void StretchInto(HDC dc, const DecodedImage& image, int width, int height) {
 }
 
 } // namespace
-
-DecodedImage DecodeJpeg(const unsigned char* bytes, std::size_t size) {
-    Decompressor decompressor;
-    if (!ReadHeader(decompressor, bytes, static_cast<unsigned long>(size))) decompressor.Raise();
-    const jpeg_decompress_struct& info = *decompressor.Info();
-    const std::uint64_t rowBytes = std::uint64_t{info.output_width} * 3;
-    if (rowBytes * info.output_height > kMaxPixelBytes) Decompressor::Raise(JERR_IMAGE_TOO_BIG);
-
-    DecodedImage image;
-    image.width = static_cast<int>(info.output_width);
-    image.height = static_cast<int>(info.output_height);
-    image.bgr.resize(static_cast<std::size_t>(rowBytes * info.output_height));
-    if (!ReadRows(decompressor, image.bgr.data(), static_cast<std::size_t>(rowBytes))) decompressor.Raise();
-    return image;
-}
 
 DecodedImage LoadBanner() {
     // The running program's own picture, whichever module the payload is being read from.
