@@ -39,7 +39,14 @@ void WriteEntry(unsigned number, const std::string& path, const platform::Resour
     }
 }
 
-void ExtractEntry(unsigned number, const platform::ResourceData& data) {
+// Entries of one folder follow each other in the catalogue: a folder known to exist is not looked up
+// again for the next entry. Nothing is known before the first folder has been made or found.
+void EnsureFolder(const std::string& folder, std::string& knownFolder) {
+    if (!knownFolder.empty() && folder == knownFolder) return;
+    if (platform::DirectoryExists(folder) || ForceDirectories(folder)) knownFolder = folder;
+}
+
+void ExtractEntry(unsigned number, const platform::ResourceData& data, std::string& knownFolder) {
     auto& state = State();
     const auto destination = platform::LoadResourceString(number);
     if (number == 1) state.MainFileName = destination.value_or("");
@@ -49,8 +56,7 @@ void ExtractEntry(unsigned number, const platform::ResourceData& data) {
     }
     std::string path = state.InstallFolder + *destination;
     std::replace(path.begin(), path.end(), '/', '\\');
-    const std::string folder = FolderPart(path);
-    if (!platform::DirectoryExists(folder)) ForceDirectories(folder);
+    EnsureFolder(FolderPart(path), knownFolder);
     WriteEntry(number, path, data);
 }
 
@@ -72,12 +78,13 @@ void ExtractPayload() {
     auto& ui = Services();
     ui.SetStatus("Copying program files");
     ui.PumpMessages();
+    std::string knownFolder;
     // The catalogue ends at the first missing entry. The counter is 8-bit: it stops when it wraps
     // rather than starting over at a "File0".
     for (std::uint8_t number = 1; number != 0; ++number) {
         const auto data = platform::FindDataResource("File" + std::to_string(number));
         if (!data) break;
-        ExtractEntry(number, *data);
+        ExtractEntry(number, *data, knownFolder);
         ui.StepProgress();
         ui.PumpMessages();
     }

@@ -20,8 +20,9 @@ enum class WriteOutcome {
     Incomplete, // created, but fewer bytes were written than asked (disk full, I/O error); file closed
 };
 
-// CreateFileA(GENERIC_READ | GENERIC_WRITE, share 0, no security, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL),
-// one WriteFile of the whole buffer, CloseHandle.
+// CreateFileA(GENERIC_READ | GENERIC_WRITE, share 0, no security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL),
+// and when a file is already there and not read-only, the same with CREATE_ALWAYS; one WriteFile of the
+// whole buffer, CloseHandle.
 WriteOutcome WriteWholeFile(const std::string& path, const void* bytes, std::size_t size);
 
 // DeleteFileA; false on failure.

@@ -14,9 +14,20 @@ DWORD Attributes(const std::string& path) {
 }
 
 // Share mode 0: nobody else may open the file while it is written. Invalid handle on failure.
-HANDLE CreateForWriting(const std::string& path) {
-    return ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+HANDLE CreateForWriting(const std::string& path, DWORD disposition) {
+    return ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, disposition,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// A fresh install finds no file in the way: one CREATE_NEW costs one path lookup. Only a file that is
+// already there is examined and replaced. Windows refuses to replace a read-only file; Wine running as
+// root does not, so the attribute is asked first and the behaviour is Windows' everywhere.
+HANDLE CreateOrReplace(const std::string& path) {
+    HANDLE file = CreateForWriting(path, CREATE_NEW);
+    if (file != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) return file;
+    const DWORD existing = Attributes(path);
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY)) return INVALID_HANDLE_VALUE;
+    return CreateForWriting(path, CREATE_ALWAYS);
 }
 
 // One WriteFile straight from the caller's buffer; true only when every byte went out.
@@ -51,12 +62,7 @@ bool CreateDirectory(const std::string& path) {
 }
 
 WriteOutcome WriteWholeFile(const std::string& path, const void* bytes, std::size_t size) {
-    // Windows refuses to replace a read-only file; Wine running as root does not, so ask first and
-    // behave the same everywhere.
-    const DWORD existing = Attributes(path);
-    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY))
-        return WriteOutcome::NotCreated;
-    win32::ScopedFile file(CreateForWriting(path));
+    win32::ScopedFile file(CreateOrReplace(path));
     if (!file.Valid()) return WriteOutcome::NotCreated;
     const bool written = WriteAll(file.Get(), bytes, size);
     const bool closed = file.Close(); // a failed close may be the first sign of lost data
