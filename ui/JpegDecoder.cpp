@@ -26,16 +26,25 @@ void JumpOnError(j_common_ptr info) {
     std::longjmp(reinterpret_cast<JumpingErrorManager*>(info->err)->resume, 1);
 }
 
-// The default writes to stderr, which a GUI program does not have.
-void IgnoreMessage(j_common_ptr) {}
+// Warnings and traces are dropped: a GUI program has no stderr, and a warning (a cut scan, corrupt
+// data) lets the picture decode as far as it can.
+void IgnoreMessage(j_common_ptr, int) {}
+void IgnoreOutput(j_common_ptr) {}
+void EmptyText(j_common_ptr, char* buffer) { buffer[0] = '\0'; }
+void NothingToReset(j_common_ptr) {}
 
 // Owns the decompressor. The struct starts zeroed, so destroying it is safe even when creation failed.
 class Decompressor {
 public:
+    // The error manager is filled here rather than by jpeg_std_error, which would link libjpeg's
+    // message table and printf formatting (about 6 KB) for texts nobody reads: errors travel as codes.
     Decompressor() {
-        info_.err = jpeg_std_error(&errors_.base);
         errors_.base.error_exit = JumpOnError;
-        errors_.base.output_message = IgnoreMessage;
+        errors_.base.emit_message = IgnoreMessage;
+        errors_.base.output_message = IgnoreOutput;
+        errors_.base.format_message = EmptyText;
+        errors_.base.reset_error_mgr = NothingToReset;
+        info_.err = &errors_.base;
     }
     ~Decompressor() { jpeg_destroy_decompress(&info_); }
     Decompressor(const Decompressor&) = delete;

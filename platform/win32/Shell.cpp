@@ -31,11 +31,13 @@ std::string SystemMessage(HRESULT code) {
     return message;
 }
 
-std::wstring Widen(const std::string& text) {
+// A vector, not std::wstring: the one wide string in the program would bring libstdc++'s whole
+// std::wstring (about 35 KB) into Setup.exe.
+std::vector<wchar_t> Widen(const std::string& text) {
     const int length = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
     std::vector<wchar_t> wide(length > 0 ? length : 1);
     ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
-    return std::wstring(wide.data());
+    return wide;
 }
 
 template <typename Interface> win32::ComPtr<Interface> QueryOrRaise(IUnknown* object, REFIID id) {
@@ -57,7 +59,7 @@ void WriteShellLink(const std::string& target, const std::string& workingDirecto
     // Deliberately unchecked: a failure here leaves the shortcut missing or incomplete, nothing worse.
     link->SetPath(target.c_str());
     link->SetWorkingDirectory(workingDirectory.c_str());
-    file->Save(Widen(linkPath).c_str(), FALSE);
+    file->Save(Widen(linkPath).data(), FALSE);
 }
 
 void StartProcess(const std::string& path, const std::string& currentDirectory) {
