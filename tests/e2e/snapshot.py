@@ -7,7 +7,7 @@
   snapshot.py diff <before.json> <after.json> [--all] [--allow-file PATH]... [--allow-key KEY]...
       Prints each change (with --all, also those inside the allowed places) outside the allowed paths and keys (a path or key allows itself and everything
       below it; keys compare case-insensitively, as Windows does) and a closing line
-      "changed: F files, K keys; outside: N". Exits 1 when anything changed outside.
+      "compared A files, B keys; changed: F files, K keys; outside: N". Exits 1 when anything changed outside.
 
 The registry hives themselves (system.reg, user.reg, userdef.reg) are left out of the file list: their
 contents are compared through the exports instead.
@@ -86,25 +86,29 @@ def changes(before, after):
     return sorted(n for n in names if before.get(n) != after.get(n))
 
 
+def report(kind, changed, before, after, allowed, fold, show_all):
+    """Prints the changes outside the allowed places (all of them with show_all); returns how many were
+    outside."""
+    outside = 0
+    for item in changed:
+        inside = under(item, allowed, fold)
+        outside += not inside
+        if show_all or not inside:
+            label = f"[{item}]" if kind == "key" else item
+            print(f"{'inside' if inside else 'outside'}: {kind} {label}: {before.get(item)} -> {after.get(item)}")
+    return outside
+
+
 def diff(before_path, after_path, allow_files, allow_keys, show_all=False):
     before = json.load(open(before_path, encoding="utf-8"))
     after = json.load(open(after_path, encoding="utf-8"))
     files = changes(before["files"], after["files"])
     keys = changes(before["keys"], after["keys"])
-    outside = 0
-    for f in files:
-        inside = under(f, allow_files, fold=False)
-        outside += not inside
-        if show_all or not inside:
-            where = "inside" if inside else "outside"
-            print(f"{where}: file {f}: {before['files'].get(f)} -> {after['files'].get(f)}")
-    for k in keys:
-        inside = under(k, allow_keys, fold=True)
-        outside += not inside
-        if show_all or not inside:
-            where = "inside" if inside else "outside"
-            print(f"{where}: key [{k}]: {before['keys'].get(k)} -> {after['keys'].get(k)}")
-    print(f"changed: {len(files)} files, {len(keys)} keys; outside: {outside}")
+    outside = report("file", files, before["files"], after["files"], allow_files, False, show_all)
+    outside += report("key", keys, before["keys"], after["keys"], allow_keys, True, show_all)
+    compared = len(set(before["files"]) | set(after["files"])), len(set(before["keys"]) | set(after["keys"]))
+    print(f"compared {compared[0]} files, {compared[1]} keys; changed: {len(files)} files, {len(keys)} keys; "
+          f"outside: {outside}")
     return 1 if outside else 0
 
 

@@ -64,7 +64,7 @@ class DiffTest(unittest.TestCase):
         status, out = self.run_diff({"files": {}, "keys": {}}, {"files": {}, "keys": {key: {"@": "x"}}},
                                     keys=["HKEY_LOCAL_MACHINE\\Software\\Classes\\TorvekPellum.rc"])
         self.assertEqual(status, 0, out)
-        self.assertIn("changed: 0 files, 1 keys; outside: 0", out)
+        self.assertIn("compared 0 files, 1 keys; changed: 0 files, 1 keys; outside: 0", out)
 
     def test_removed_and_changed_files_outside_are_reported(self):
         before = {"files": {"drive_c/a.txt": ["file", 3, 1], "drive_c/b.txt": ["file", 3, 1]}, "keys": {}}
