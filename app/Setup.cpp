@@ -2,11 +2,8 @@
 // the main window; the wizard comes next, visible at once, and its FormCreate runs the start-up step.
 #include "platform/win32/Win32.h"
 
-#include <commctrl.h>
-#include <objbase.h>
-
-#include "engine/WizardServices.h"
 #include "platform/Shell.h"
+#include "platform/win32/ScopedHandles.h"
 #include "ui/ErrorReport.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
@@ -24,27 +21,6 @@ void RestrictDllSearch() {
             LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
-void InitCommonControls() {
-    INITCOMMONCONTROLSEX controls{};
-    controls.dwSize = sizeof controls;
-    controls.dwICC = ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES;
-    ::InitCommonControlsEx(&controls);
-}
-
-// The shell-link component needs an apartment-threaded COM for the whole run.
-class ComApartment {
-public:
-    ComApartment() : initialised_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~ComApartment() {
-        if (initialised_) ::CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    bool initialised_;
-};
-
 // Ends on WM_QUIT, or when a nested PumpMessages has already taken the quit request off the queue.
 void RunMessageLoop(TForm2& wizard) {
     MSG message;
@@ -56,15 +32,14 @@ void RunMessageLoop(TForm2& wizard) {
 }
 
 void Run(HINSTANCE instance) {
-    InitCommonControls();
-    ComApartment com;
+    // The shell-link component needs an apartment-threaded COM for the whole run.
+    platform::win32::ComApartment com;
     TForm1 form1;
     form1.Create(instance);
     TForm2 form2(&form1);
     form1.SetCloseRequestHandler(TForm2::CloseRequest, &form2);
     form2.Create(instance);
     platform::SetShellOwner(form1.Handle());
-    AttachWizardServices(&form2);
     form1.ShowMaximised();
     // Showing the backdrop activated it; the keyboard belongs to the wizard in front of it.
     ::SetForegroundWindow(form2.Handle());

@@ -15,6 +15,10 @@ struct ResourceData {
 // Lookup is case-insensitive and names no language. Empty when the entry does not exist.
 std::optional<ResourceData> FindDataResource(const std::string& name);
 
+// The same lookup in the running program's own image, whichever module the payload is read from: the
+// pictures and texts that belong to the windows (the banner, the licence). Empty when it is not there.
+std::optional<ResourceData> FindProgramResource(const std::string& name);
+
 // LoadStringA(module, id, buffer, 256). Empty when the string is absent (or empty).
 std::optional<std::string> LoadResourceString(unsigned id);
 

@@ -3,6 +3,7 @@
 #include "ui/Banner.h"
 
 #include "platform/Error.h"
+#include "platform/Resources.h"
 #include "ui/Gdi.h"
 
 #include <algorithm>
@@ -38,13 +39,9 @@ void StretchInto(HDC dc, const DecodedImage& image, int width, int height) {
 } // namespace
 
 DecodedImage LoadBanner() {
-    // The running program's own picture, whichever module the payload is being read from.
-    const HMODULE module = ::GetModuleHandleA(nullptr);
-    const HRSRC found = ::FindResourceA(module, "BANNER", RT_RCDATA);
-    const HGLOBAL loaded = found ? ::LoadResource(module, found) : nullptr;
-    const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
-    if (!bytes) throw platform::Error("The banner picture is missing");
-    return DecodeJpeg(static_cast<const unsigned char*>(bytes), ::SizeofResource(module, found));
+    const auto picture = platform::FindProgramResource("BANNER");
+    if (!picture) throw platform::Error("The banner picture is missing");
+    return DecodeJpeg(picture->bytes, picture->size);
 }
 
 HBITMAP MakeStretchedBitmap(const DecodedImage& image, int width, int height) {

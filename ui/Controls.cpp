@@ -2,6 +2,23 @@
 
 #include <commctrl.h>
 
+SIZE MeasureText(HWND control, const std::string& text, int wrapWidth) {
+    HDC dc = ::GetDC(control);
+    const HGDIOBJ old =
+        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(control, WM_GETFONT, 0, 0)));
+    TEXTMETRICA metrics = {};
+    ::GetTextMetricsA(dc, &metrics);
+    RECT bounds = {0, 0, wrapWidth, 0};
+    if (!text.empty()) {
+        const UINT wrap = wrapWidth ? DT_WORDBREAK : 0;
+        ::DrawTextA(dc, text.c_str(), -1, &bounds, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | wrap);
+        bounds.right += metrics.tmAveCharWidth / 2;
+    }
+    ::SelectObject(dc, old);
+    ::ReleaseDC(control, dc);
+    return {bounds.right, bounds.bottom > metrics.tmHeight ? bounds.bottom : metrics.tmHeight};
+}
+
 std::string Control::Text() const {
     const int length = ::GetWindowTextLengthA(handle_);
     std::string text(static_cast<std::size_t>(length) + 1, '\0');
@@ -15,24 +32,8 @@ void Label::SetText(const std::string& text) const {
 }
 
 void Label::AutoSize() const {
-    HDC dc = ::GetDC(Handle());
-    const HGDIOBJ old =
-        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(Handle(), WM_GETFONT, 0, 0)));
-    TEXTMETRICA metrics = {};
-    ::GetTextMetricsA(dc, &metrics);
-    const std::string text = Text();
-    RECT bounds = {0, 0, 0, 0};
-    // Drawn text can run a pixel or two past its measured extent, and a label exactly as wide as the
-    // measure drops its last glyph; half an average character of slack keeps it.
-    if (!text.empty()) {
-        ::DrawTextA(dc, text.c_str(), -1, &bounds, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
-        bounds.right += metrics.tmAveCharWidth / 2;
-    }
-    ::SelectObject(dc, old);
-    ::ReleaseDC(Handle(), dc);
-    // An empty label keeps the height of one line, so a status text set later needs no new layout.
-    const int height = bounds.bottom > metrics.tmHeight ? bounds.bottom : metrics.tmHeight;
-    ::SetWindowPos(Handle(), nullptr, 0, 0, bounds.right, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const SIZE size = MeasureText(Handle(), Text());
+    ::SetWindowPos(Handle(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::InvalidateRect(Handle(), nullptr, TRUE);
 }
 

@@ -6,6 +6,12 @@
 
 #include <string>
 
+// The size `text` takes in `control`'s font: on one line, or wrapped at wrapWidth when that is not 0.
+// Always at least one line high, so an empty label keeps its height for a text set later. Drawn text can
+// run a pixel or two past its measured extent, and a control exactly as wide as the measure drops (or
+// wraps) its last glyph: half an average character of slack keeps it.
+SIZE MeasureText(HWND control, const std::string& text, int wrapWidth = 0);
+
 class Control {
 public:
     Control() = default;

@@ -1,6 +1,8 @@
 #include "ui/Dialogs.h"
 
+#include "ui/Controls.h"
 #include "ui/Gdi.h"
+#include "ui/Window.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -83,21 +85,6 @@ private:
 constexpr WORD kButtonAtom = 0x0080;
 constexpr WORD kStaticAtom = 0x0082;
 
-SIZE MeasureText(HWND control, const char* text, int maxWidth) {
-    HDC dc = ::GetDC(control);
-    const HGDIOBJ old =
-        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(control, WM_GETFONT, 0, 0)));
-    RECT bounds = {0, 0, maxWidth, 0};
-    ::DrawTextA(dc, text, -1, &bounds, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
-    // Slack for glyphs drawn past the measure, which would otherwise wrap onto a clipped line.
-    TEXTMETRICA metrics = {};
-    ::GetTextMetricsA(dc, &metrics);
-    bounds.right += metrics.tmAveCharWidth / 2;
-    ::SelectObject(dc, old);
-    ::ReleaseDC(control, dc);
-    return {bounds.right, bounds.bottom};
-}
-
 void Place(HWND dialog, int id, int x, int y, int width, int height) {
     ::SetWindowPos(::GetDlgItem(dialog, id), nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -157,10 +144,6 @@ INT_PTR CALLBACK ConfirmProcedure(HWND dialog, UINT message, WPARAM wParam, LPAR
     return FALSE;
 }
 
-LRESULT CALLBACK OwnerProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return ::DefWindowProcA(window, message, wParam, lParam);
-}
-
 // Only the monitor's size counts, not where it sits: the browser has always been placed that way.
 // Topmost, or the always-on-top wizard would cover it.
 void CentreOnMonitor(HWND dialog, HWND mainWindow) {
@@ -178,22 +161,6 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM mainWindow
     if (message == BFFM_INITIALIZED) CentreOnMonitor(dialog, reinterpret_cast<HWND>(mainWindow));
     return 0;
 }
-
-// The resizable browser needs an apartment-threaded thread; on a thread already initialised for
-// another model only the older browser works.
-class ComApartment {
-public:
-    ComApartment() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComApartment() {
-        if (SUCCEEDED(result_)) ::CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    bool Usable() const { return result_ != RPC_E_CHANGED_MODE; }
-
-private:
-    HRESULT result_;
-};
 
 std::optional<std::string> PathOf(PIDLIST_ABSOLUTE folder) {
     char path[MAX_PATH] = {};
@@ -236,7 +203,9 @@ ConfirmAnswer ShowConfirmDialog(HWND owner, const std::string& text) {
 
 std::optional<std::string> BrowseForFolder(HWND mainWindow) {
     if (script) return script->ChooseFolder();
-    ComApartment com;
+    // The resizable browser needs an apartment-threaded thread; on a thread already initialised for
+    // another model only the older browser works.
+    platform::win32::ComApartment com;
     char displayName[MAX_PATH] = {};
     BROWSEINFOA info = {};
     info.hwndOwner = HiddenOwnerWindow();
@@ -258,12 +227,7 @@ HWND HiddenOwnerWindow() {
     static HWND owner = nullptr;
     if (owner && ::IsWindow(owner)) return owner;
     const HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    WNDCLASSEXA windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = OwnerProcedure;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = kOwnerClass;
-    ::RegisterClassExA(&windowClass);
+    RegisterWindowClass(instance, kOwnerClass, ::DefWindowProcA, nullptr);
     owner =
         ::CreateWindowExA(0, kOwnerClass, "Setup", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
     return owner;

@@ -1,6 +1,7 @@
 #include "ui/Layout.h"
 
 #include "ui/Controls.h"
+#include "ui/Window.h"
 
 #include <commctrl.h>
 #include <cstring>
@@ -61,17 +62,6 @@ LRESULT CALLBACK PageProcedure(HWND panel, UINT message, WPARAM wParam, LPARAM l
     case WM_PRINTCLIENT: FillWhite(panel, dc); return 0;
     }
     return PanelProcedure(panel, message, wParam, lParam);
-}
-
-void RegisterPanelClass(HINSTANCE instance, const char* name, WNDPROC procedure, HBRUSH background) {
-    WNDCLASSEXA windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = background;
-    windowClass.lpszClassName = name;
-    ::RegisterClassExA(&windowClass);
 }
 
 struct WindowClass {
@@ -193,12 +183,8 @@ RECT RowRectangle(const Row& row, int dpi) {
 }
 
 void RegisterPanelClasses(HINSTANCE instance) {
-    WNDCLASSEXA existing = {};
-    existing.cbSize = sizeof existing;
-    if (::GetClassInfoExA(instance, kPanelClass, &existing)) return;
-    RegisterPanelClass(instance, kPanelClass, PanelProcedure, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-    RegisterPanelClass(instance, kPageClass, PageProcedure,
-                       static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    RegisterWindowClass(instance, kPanelClass, PanelProcedure, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+    RegisterWindowClass(instance, kPageClass, PageProcedure, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
 }
 
 std::vector<HWND> Build(HWND window, const Table& table, const Fonts& fonts, int dpi) {

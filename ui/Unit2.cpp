@@ -2,6 +2,7 @@
 #include "ui/Unit2.h"
 
 #include "engine/InstallState.h"
+#include "platform/Resources.h"
 #include "ui/Banner.h"
 #include "ui/Dialogs.h"
 #include "ui/Layout.h"
@@ -32,11 +33,8 @@ RECT CentredFrame(int dpi) {
 
 // The licence is part of the window, not of the payload: it is read from the program's own image.
 std::string LicenceText() {
-    const HMODULE self = ::GetModuleHandleA(nullptr);
-    const HRSRC found = ::FindResourceA(self, "LICENCE", RT_RCDATA);
-    const HGLOBAL loaded = found ? ::LoadResource(self, found) : nullptr;
-    const char* bytes = loaded ? static_cast<const char*>(::LockResource(loaded)) : nullptr;
-    return bytes ? std::string(bytes, ::SizeofResource(self, found)) : std::string();
+    const auto licence = platform::FindProgramResource("LICENCE");
+    return licence ? std::string(reinterpret_cast<const char*>(licence->bytes), licence->size) : std::string();
 }
 
 std::string ProductTitle() {
@@ -60,7 +58,9 @@ TForm2::~TForm2() {
 }
 
 void TForm2::Create(HINSTANCE instance) {
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
+    // The one place the program asks for the common controls; the dialogs' buttons and texts use them too.
+    INITCOMMONCONTROLSEX controls = {sizeof controls,
+                                     ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&controls);
     RegisterFormClass(instance, kClassName);
     layout::RegisterPanelClasses(instance);

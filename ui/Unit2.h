@@ -6,15 +6,16 @@
 #include "ui/Controls.h"
 #include "ui/Window.h"
 #include "ui/Gdi.h"
+#include "ui/Layout.h"
 
 #include <string>
 #include <vector>
 
 class TForm1;
 
-// Control ids, in the layout's row order.
+// Control ids, in the layout's row order: row i is layout::kFirstId + i.
 enum class Form2Id : int {
-    BeforeFirst = 99,
+    BeforeFirst = layout::kFirstId - 1,
 #define FORM2_CONTROL(name, ...) name,
 #include "resources/Form2.layout.inc"
 };

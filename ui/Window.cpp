@@ -24,16 +24,23 @@ LRESULT CALLBACK Window::Procedure(HWND window, UINT message, WPARAM wParam, LPA
     }
 }
 
-bool RegisterFormClass(HINSTANCE instance, const char* className, UINT style) {
+bool RegisterWindowClass(HINSTANCE instance, const char* className, WNDPROC procedure, HBRUSH background,
+                         HICON icon, UINT style) {
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof windowClass;
     if (::GetClassInfoExA(instance, className, &windowClass)) return true;
     windowClass.style = style;
-    windowClass.lpfnWndProc = Window::Procedure;
+    windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = instance;
-    windowClass.hIcon = ::LoadIconA(instance, "MAINICON");
+    windowClass.hIcon = icon;
     windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.hbrBackground = background;
     windowClass.lpszClassName = className;
     return ::RegisterClassExA(&windowClass) != 0;
+}
+
+bool RegisterFormClass(HINSTANCE instance, const char* className, UINT style) {
+    return RegisterWindowClass(instance, className, Window::Procedure,
+                               reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), ::LoadIconA(instance, "MAINICON"),
+                               style);
 }

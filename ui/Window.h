@@ -5,8 +5,12 @@
 // is handed to the top-level error report and the message counts as handled.
 #include "platform/win32/Win32.h"
 
-// Registers a form's window class once per process: the thunk as its procedure, the installer's icon,
-// the arrow cursor and the button-face background. False when Windows refuses the class.
+// Registers a window class once per process (a class already registered is kept as it is), with the
+// arrow cursor. False when Windows refuses the class.
+bool RegisterWindowClass(HINSTANCE instance, const char* className, WNDPROC procedure, HBRUSH background,
+                         HICON icon = nullptr, UINT style = 0);
+
+// A form's class: the thunk as its procedure, the installer's icon and the button-face background.
 bool RegisterFormClass(HINSTANCE instance, const char* className, UINT style = 0);
 
 class Window {

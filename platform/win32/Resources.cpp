@@ -27,16 +27,24 @@ HMODULE LoadAsDataFile(const std::string& path) {
     return ::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
 }
 
-} // namespace
-
-std::optional<ResourceData> FindDataResource(const std::string& name) {
-    const HMODULE module = ResourceModule();
+// FindResourceA + LoadResource + LockResource + SizeofResource of one RT_RCDATA entry.
+std::optional<ResourceData> FindIn(HMODULE module, const std::string& name) {
     const HRSRC found = ::FindResourceA(module, name.c_str(), RT_RCDATA);
     if (!found) return std::nullopt;
     const HGLOBAL loaded = ::LoadResource(module, found);
     const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
     if (!bytes) return std::nullopt;
     return ResourceData{static_cast<const unsigned char*>(bytes), ::SizeofResource(module, found)};
+}
+
+} // namespace
+
+std::optional<ResourceData> FindDataResource(const std::string& name) {
+    return FindIn(ResourceModule(), name);
+}
+
+std::optional<ResourceData> FindProgramResource(const std::string& name) {
+    return FindIn(::GetModuleHandleA(nullptr), name);
 }
 
 std::optional<std::string> LoadResourceString(unsigned id) {

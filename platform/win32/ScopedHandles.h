@@ -3,6 +3,8 @@
 // Registry keys are owned by platform::RegKey (platform/Registry.h), which the engine sees as well.
 #include "platform/win32/Win32.h"
 
+#include <objbase.h>
+
 #include <utility>
 
 namespace platform::win32 {
@@ -84,6 +86,23 @@ public:
 
 private:
     Interface* pointer_ = nullptr;
+};
+
+// COM for this thread, apartment-threaded, for as long as the scope lives: the shell-link component and
+// the resizable folder browser need it. Released only when this scope's initialisation succeeded.
+class ComApartment {
+public:
+    ComApartment() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComApartment() {
+        if (SUCCEEDED(result_)) ::CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    // False when the thread was already initialised for another threading model.
+    bool Usable() const { return result_ != RPC_E_CHANGED_MODE; }
+
+private:
+    HRESULT result_;
 };
 
 } // namespace platform::win32
