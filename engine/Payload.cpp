@@ -1,7 +1,9 @@
 #include "engine/Payload.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
+#include <string_view>
 
 #include "engine/InstallState.h"
 #include "engine/WizardServices.h"
@@ -10,17 +12,36 @@
 
 namespace {
 
-bool HasParentStep(const std::string& destination) {
-    std::size_t start = 0;
-    while (start <= destination.size()) {
-        const auto end = destination.find_first_of("/\\", start);
-        const auto part =
-            destination.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (part == "..") return true;
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    return false;
+// Names Windows keeps for devices, with or without an extension: writing "con.txt" would write to the
+// console, not to a file.
+bool IsDeviceName(const std::string& part) {
+    std::string stem = part.substr(0, part.find('.'));
+    for (char& c : stem)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
+    const bool numbered = stem.size() == 4 && stem[3] >= '1' && stem[3] <= '9';
+    return numbered && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0);
+}
+
+// Control characters and the ones Windows refuses in a name; ";" as well, which the build uses to
+// separate file lists, so no catalogue can carry it.
+bool IsForbiddenCharacter(char c) {
+    const auto code = static_cast<unsigned char>(c);
+    return code < 0x20 || code == 0x7F || std::string_view("<>:\"|?*;").find(c) != std::string_view::npos;
+}
+
+std::optional<std::string> PartProblem(const std::string& part) {
+    if (part == "..") return "its destination has a \"..\" part";
+    if (part.empty() || part == ".") return "its destination has an empty or \".\" part";
+    if (std::any_of(part.begin(), part.end(), IsForbiddenCharacter))
+        return "its destination holds a character not allowed in a file name";
+    if (part.back() == ' ' || part.back() == '.') return "its destination has a part ending in a space or a dot";
+    if (IsDeviceName(part)) return "its destination uses a device name";
+    return std::nullopt;
+}
+
+bool NamesDrive(const std::string& name) {
+    return name.size() >= 2 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':';
 }
 
 void Skip(unsigned number, const std::string& destination, const std::string& reason) {
@@ -62,16 +83,24 @@ void ExtractEntry(unsigned number, const platform::ResourceData& data, std::stri
 
 } // namespace
 
+// The same rules, in the same order, as the build's catalogue reader (tools/payload_catalogue.py); both
+// pass the cases in tests/data/destinations.txt.
 std::optional<std::string> DestinationProblem(const std::optional<std::string>& destination,
                                               const std::string& installFolder) {
-    if (!destination || destination->empty()) return "no destination is recorded for it";
+    if (!destination) return "no destination is recorded for it";
     const std::string& name = *destination;
-    if (name.front() == '/' || name.front() == '\\') return "its destination is an absolute path";
-    if (name.find(':') != std::string::npos) return "its destination names a drive";
-    if (HasParentStep(name)) return "its destination leaves the install folder";
-    if (name.back() == '/' || name.back() == '\\') return "its destination names no file";
+    if (name.empty()) return "its destination is empty";
     if (installFolder.size() + name.size() > kMaxPathLength) return "its path is longer than 255 characters";
-    return std::nullopt;
+    if (name.front() == '/' || name.front() == '\\') return "its destination is absolute";
+    if (NamesDrive(name)) return "its destination names a drive";
+    if (name.find('\\') != std::string::npos) return "its destination uses \"\\\" between folders, not \"/\"";
+    std::size_t start = 0;
+    for (;;) {
+        const auto end = name.find('/', start);
+        if (const auto problem = PartProblem(name.substr(start, end - start))) return problem;
+        if (end == std::string::npos) return std::nullopt;
+        start = end + 1;
+    }
 }
 
 void ExtractPayload() {

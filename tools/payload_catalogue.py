@@ -47,7 +47,11 @@ class Entry:
 
 
 def destination_problem(destination: str) -> Optional[str]:
-    """Why a destination cannot be installed safely, or None when it can."""
+    """Why a destination cannot be installed safely, or None when it can.
+
+    The installer applies the same rules in the same order when it extracts (engine/Payload.cpp); both
+    pass the cases in tests/data/destinations.txt.
+    """
     if not destination:
         return "the destination is empty"
     if len(destination) > MAX_DESTINATION:
@@ -70,7 +74,7 @@ def _part_problem(part: str) -> Optional[str]:
         return "contains a \"..\" part"
     if part in ("", "."):
         return "has an empty or \".\" part"
-    bad = [c for c in part if ord(c) < 0x20 or ord(c) > 0x7E or c in _FORBIDDEN_CHARACTERS]
+    bad = [c for c in part if ord(c) < 0x20 or ord(c) == 0x7F or c in _FORBIDDEN_CHARACTERS]
     if bad:
         return "contains %r, which is not allowed in a file name here" % bad[0]
     if part[-1] in " .":

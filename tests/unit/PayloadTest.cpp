@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "engine/InstallState.h"
 #include "engine/Payload.h"
 #include "platform/Error.h"
@@ -139,6 +141,45 @@ TEST_F(Extraction, UnsafeDestinationsAreNeverWritten) {
     EXPECT_EQ(State().SkippedEntries.size(), 7u);
     EXPECT_EQ(ui.steps, 9);
     EXPECT_TRUE(Skipped("entry 5"));
+}
+
+// "\\" is one backslash and "\xNN" the byte NN, as tests/data/destinations.txt writes them.
+std::string Unescape(const std::string& field) {
+    std::string out;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field.compare(i, 2, "\\\\") == 0) {
+            out += '\\';
+            ++i;
+        } else if (field.compare(i, 2, "\\x") == 0) {
+            out += static_cast<char>(std::stoi(field.substr(i + 2, 2), nullptr, 16));
+            i += 3;
+        } else {
+            out += field[i];
+        }
+    }
+    return out;
+}
+
+// The cases the build's catalogue reader must judge the same way (tools/tests/test_catalogue.py).
+TEST(Destinations, SharedCasesAreJudgedAsTheBuildJudgesThem) {
+    std::ifstream file(DESTINATION_CASES);
+    ASSERT_TRUE(file) << DESTINATION_CASES;
+    int cases = 0;
+    for (std::string line; std::getline(file, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        const auto tab = line.find('\t');
+        ASSERT_NE(tab, std::string::npos) << line;
+        const std::string verdict = Unescape(line.substr(0, tab));
+        const std::string destination = Unescape(line.substr(tab + 1));
+        const std::string said = DestinationProblem(destination, "").value_or("ok");
+        if (verdict == "ok")
+            EXPECT_EQ(said, "ok") << destination;
+        else
+            EXPECT_NE(said.find(verdict), std::string::npos) << destination << ": " << said;
+        ++cases;
+    }
+    EXPECT_GT(cases, 50);
+    EXPECT_EQ(DestinationProblem(std::nullopt, ""), "no destination is recorded for it");
 }
 
 TEST_F(Extraction, PathLengthLimitCountsTheWholePath) {

@@ -8,6 +8,7 @@ TOOLS = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 ROOT = os.path.dirname(TOOLS)
 CATALOGUE = os.path.join(ROOT, "resources", "payload.catalogue")
 LICENCE = os.path.join(ROOT, "resources", "licence.txt")
+DESTINATIONS = os.path.join(ROOT, "tests", "data", "destinations.txt")
 if TOOLS not in sys.path:
     sys.path.insert(0, TOOLS)
 
@@ -37,3 +38,28 @@ def fake_program(size: int, tag: bytes) -> bytes:
     data[0x80:0x84] = b"PE\0\0"
     data[0x100:0x100 + len(tag)] = tag
     return bytes(data)
+
+
+def _unescape(field: str) -> str:
+    out, i = [], 0
+    while i < len(field):
+        if field.startswith("\\\\", i):
+            out.append("\\")
+            i += 2
+        elif field.startswith("\\x", i):
+            out.append(chr(int(field[i + 2:i + 4], 16)))
+            i += 4
+        else:
+            out.append(field[i])
+            i += 1
+    return "".join(out)
+
+
+def destination_cases():
+    """(verdict, destination) of every case in tests/data/destinations.txt, escapes resolved."""
+    with open(DESTINATIONS, encoding="ascii") as f:
+        for line in f.read().split("\n"):
+            if not line or line.startswith("#"):
+                continue
+            verdict, destination = line.split("\t", 1)
+            yield _unescape(verdict), _unescape(destination)
