@@ -1,8 +1,9 @@
-# Cross-compiling toolchain for 32-bit Windows. The -posix variants give std::mutex, which GoogleTest needs.
+# Cross-compiling toolchain for 32-bit Windows: the product. The win32 thread model's runtime needs no
+# winpthread; Setup.exe runs one thread. The tests use cmake/mingw-i686-posix.cmake instead.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -1,8 +1,9 @@
-# Cross-compiling toolchain for 64-bit Windows (the same sources as the product, for running tests where 32-bit code cannot execute). The -posix variants give std::mutex, which GoogleTest needs.
+# Cross-compiling toolchain for 64-bit Windows: the same sources as the product, for machines whose
+# kernel runs no 32-bit code. The win32 thread model, as for cmake/mingw-i686.cmake.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-win32)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-win32)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
