@@ -48,6 +48,7 @@ void ResetInstallState() {
     state.WizardPage = 0;
     state.InstallFolder.clear();
     state.MainFileName.clear();
+    state.ExpandableInstallPath.clear();
     state.Associations.reset();
     state.SkippedEntries.clear();
 }

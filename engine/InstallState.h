@@ -26,8 +26,8 @@ using AssociationTable = std::unique_ptr<FileAssociation[], AssociationTableDele
 // A payload entry that extraction did not write, kept so the wizard can report them once.
 struct SkippedEntry {
     unsigned number;
-    std::string destination; // the full path when it could be formed, else the catalogue string
-    std::string reason;
+    std::string name;   // its destination below the install folder, "\" between folders ("entry n" without one)
+    std::string reason; // "disk full", "read-only; the older copy is kept", ...
 };
 
 struct InstallState {
@@ -35,6 +35,9 @@ struct InstallState {
     std::uint8_t WizardPage = 0;
     std::string InstallFolder;
     std::string MainFileName;
+    // The "InstallPath" text as stored, when it was an expandable string: the reinstall installs into
+    // the expanded folder but writes this back, unexpanded and with its type.
+    std::string ExpandableInstallPath;
     AssociationTable Associations; // present only while the association page is open
     std::vector<SkippedEntry> SkippedEntries;
 };

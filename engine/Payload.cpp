@@ -44,20 +44,30 @@ bool NamesDrive(const std::string& name) {
     return name.size() >= 2 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':';
 }
 
-void Skip(unsigned number, const std::string& destination, const std::string& reason) {
-    State().SkippedEntries.push_back({number, destination, reason});
+// How the report names an entry: its destination below the install folder, as Windows writes it.
+std::string ShownName(unsigned number, const std::optional<std::string>& destination) {
+    if (!destination || destination->empty()) return "entry " + std::to_string(number);
+    std::string name = *destination;
+    std::replace(name.begin(), name.end(), '/', '\\');
+    return name;
 }
 
-void WriteEntry(unsigned number, const std::string& path, const platform::ResourceData& data) {
-    switch (platform::WriteWholeFile(path, data.bytes, data.size)) {
-    case platform::WriteOutcome::Written: return;
-    case platform::WriteOutcome::NotCreated: Skip(number, path, "the file could not be created"); return;
-    case platform::WriteOutcome::Incomplete:
-        // Never leave a truncated file behind that looks installed.
-        platform::DeleteFile(path);
-        Skip(number, path, "the file could not be written completely");
-        return;
+std::string ReasonOf(const platform::WriteResult& result) {
+    std::string reason;
+    switch (result.failure) {
+    case platform::WriteFailure::None: return {};
+    case platform::WriteFailure::ReadOnly: reason = "read-only"; break;
+    case platform::WriteFailure::InUse: reason = "in use by another program"; break;
+    case platform::WriteFailure::DiskFull: reason = "disk full"; break;
+    case platform::WriteFailure::AccessDenied: reason = "access denied"; break;
+    case platform::WriteFailure::NoFolder: reason = "its folder could not be made"; break;
+    case platform::WriteFailure::Other: reason = "it could not be written"; break;
     }
+    return result.existed ? reason + "; the older copy is kept" : reason;
+}
+
+void Skip(unsigned number, const std::optional<std::string>& destination, const std::string& reason) {
+    State().SkippedEntries.push_back({number, ShownName(number, destination), reason});
 }
 
 // Entries of one folder follow each other in the catalogue: a folder known to exist is not looked up
@@ -70,15 +80,17 @@ void EnsureFolder(const std::string& folder, std::string& knownFolder) {
 void ExtractEntry(unsigned number, const platform::ResourceData& data, std::string& knownFolder) {
     auto& state = State();
     const auto destination = platform::LoadResourceString(number);
-    if (number == 1) state.MainFileName = destination.value_or("");
     if (const auto problem = DestinationProblem(destination, state.InstallFolder)) {
-        Skip(number, destination.value_or("entry " + std::to_string(number)), *problem);
+        Skip(number, destination, *problem);
         return;
     }
+    // Only a destination that can be installed names the main program for the steps after copying.
+    if (number == 1) state.MainFileName = *destination;
     std::string path = state.InstallFolder + *destination;
     std::replace(path.begin(), path.end(), '/', '\\');
     EnsureFolder(FolderPart(path), knownFolder);
-    WriteEntry(number, path, data);
+    const auto written = platform::WriteWholeFile(path, data.bytes, data.size);
+    if (written.failure != platform::WriteFailure::None) Skip(number, destination, ReasonOf(written));
 }
 
 } // namespace
@@ -101,6 +113,16 @@ std::optional<std::string> DestinationProblem(const std::optional<std::string>& 
         if (end == std::string::npos) return std::nullopt;
         start = end + 1;
     }
+}
+
+std::string SkippedFilesReport(const std::vector<SkippedEntry>& skipped) {
+    if (skipped.empty()) return {};
+    std::string text = "These files could not be written:";
+    const std::size_t shown = std::min(skipped.size(), kReportedFiles);
+    for (std::size_t i = 0; i < shown; ++i)
+        text += "\r\n" + skipped[i].name + " (" + skipped[i].reason + ")";
+    if (skipped.size() > shown) text += "\r\nand " + std::to_string(skipped.size() - shown) + " more";
+    return text;
 }
 
 void ExtractPayload() {

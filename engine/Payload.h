@@ -6,6 +6,9 @@
 // data resource; the counter is 8-bit, so at most 255 entries.
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "engine/InstallState.h"
 
 inline constexpr std::size_t kMaxPathLength = 255;
 
@@ -13,6 +16,11 @@ inline constexpr std::size_t kMaxPathLength = 255;
 // with a ".." part, or making a full path longer than 255 characters.
 std::optional<std::string> DestinationProblem(const std::optional<std::string>& destination,
                                               const std::string& installFolder);
+
+// The wizard's report of the entries extraction did not write: each by its name and reason, at most
+// kReportedFiles of them and then how many more. Empty when every entry was written.
+inline constexpr std::size_t kReportedFiles = 10;
+std::string SkippedFilesReport(const std::vector<SkippedEntry>& skipped);
 
 // Writes every entry below State().InstallFolder (which ends with "\"), sets MainFileName from entry 1,
 // reports one progress step per entry and records every entry it could not write in SkippedEntries.

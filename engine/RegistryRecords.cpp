@@ -18,8 +18,14 @@ void WriteProductKeys() {
         platform::CreateKey(RootKey::LocalMachine, kMakerKey);
     if (!platform::KeyExists(RootKey::LocalMachine, kProductKey))
         platform::CreateKey(RootKey::LocalMachine, kProductKey);
-    if (const auto key = platform::OpenKey(RootKey::LocalMachine, kProductKey))
-        platform::WriteStringValue(*key, kInstallPath, folder);
+    if (const auto key = platform::OpenKey(RootKey::LocalMachine, kProductKey)) {
+        // A stored expandable path goes back as it was, not as the folder it expanded to.
+        const std::string& expandable = State().ExpandableInstallPath;
+        if (expandable.empty())
+            platform::WriteStringValue(*key, kInstallPath, folder);
+        else
+            platform::WriteStringValue(*key, kInstallPath, expandable, platform::kRegExpandSz);
+    }
 
     platform::CreateKey(RootKey::LocalMachine, kUninstallKey);
     if (const auto key = platform::OpenKey(RootKey::LocalMachine, kUninstallKey)) {
@@ -38,8 +44,12 @@ bool FindInstalledCopy() {
 }
 
 std::string ReadInstallPath() {
-    const auto key = platform::OpenKey(RootKey::LocalMachine, kProductKeyLookup);
-    return key ? ReadStringValue(*key, kInstallPath) : std::string();
+    const auto key = platform::OpenKeyForReading(RootKey::LocalMachine, kProductKeyLookup);
+    if (!key) return {};
+    const StoredString stored = ReadStoredString(*key, kInstallPath);
+    if (!stored.expandable) return stored.text;
+    State().ExpandableInstallPath = stored.text;
+    return platform::ExpandEnvironment(stored.text);
 }
 
 std::string DecodeStringValue(const std::string& name, std::uint32_t type, const std::string& bytes) {
@@ -49,9 +59,13 @@ std::string DecodeStringValue(const std::string& name, std::uint32_t type, const
     return bytes.substr(0, bytes.find('\0'));
 }
 
-std::string ReadStringValue(const platform::RegKey& key, const std::string& name) {
+StoredString ReadStoredString(const platform::RegKey& key, const std::string& name) {
     const auto raw = platform::QueryValue(key, name);
     if (!raw) return {};
-    const std::string text = DecodeStringValue(name, raw->type, raw->bytes);
-    return raw->type == platform::kRegExpandSz ? platform::ExpandEnvironment(text) : text;
+    return {DecodeStringValue(name, raw->type, raw->bytes), raw->type == platform::kRegExpandSz};
+}
+
+std::string ReadStringValue(const platform::RegKey& key, const std::string& name) {
+    const StoredString stored = ReadStoredString(key, name);
+    return stored.expandable ? platform::ExpandEnvironment(stored.text) : stored.text;
 }

@@ -3,7 +3,8 @@
 //
 // HKEY_LOCAL_MACHINE
 //   Software\Torvek\Pellum 3.9.8.7
-//     InstallPath       REG_SZ  <InstallFolder>                     (ends with "\")
+//     InstallPath       REG_SZ  <InstallFolder>                     (ends with "\"; a reinstall keeps
+//                                                                   a stored REG_EXPAND_SZ as it was)
 //   Software\Microsoft\Windows\CurrentVersion\Uninstall\Torvek KEL 3.9.8.7
 //     DisplayIcon       REG_SZ  <InstallFolder>TorvekKel3.exe
 //     DisplayName       REG_SZ  Pellum 3.9.8.7
@@ -31,6 +32,15 @@ inline constexpr const char* kUninstallerFile = "uninstall.exe";
 void WriteProductKeys();
 bool FindInstalledCopy();
 std::string ReadInstallPath();
+
+// A string value as stored: its text, cut at the first NUL, and whether it is an expandable string.
+// Missing or zero-length reads as empty; a type other than REG_SZ and REG_EXPAND_SZ raises
+// "Invalid data type for '<name>'".
+struct StoredString {
+    std::string text;
+    bool expandable = false;
+};
+StoredString ReadStoredString(const platform::RegKey& key, const std::string& name);
 
 // A string value as the installer uses it: missing or zero-length reads as empty; REG_SZ and
 // REG_EXPAND_SZ are accepted, cut at the first NUL, and expandable strings have their environment

@@ -12,7 +12,7 @@ using namespace ShortcutNames;
 namespace {
 
 std::string ReadShellFolder(platform::RootKey root, const char* key, const char* name) {
-    const auto opened = platform::OpenKey(root, key);
+    const auto opened = platform::OpenKeyForReading(root, key);
     return opened ? ReadStringValue(*opened, name) : std::string();
 }
 

@@ -14,19 +14,29 @@ bool FileExists(const std::string& path); // an existing file, not a folder
 // CreateDirectoryA of one folder whose parent exists; false on any failure.
 bool CreateDirectory(const std::string& path);
 
-enum class WriteOutcome {
-    Written,    // every byte is on disk and the handle is closed
-    NotCreated, // CreateFileA failed (read-only file, in use, no folder, access denied); nothing touched
-    Incomplete, // created, but fewer bytes were written than asked (disk full, I/O error); file closed
+// Why a file was not written.
+enum class WriteFailure {
+    None,
+    ReadOnly,     // an existing read-only file: Windows refuses to replace it, so we do too
+    InUse,        // another program holds the file
+    DiskFull,     // the disk filled up before every byte was written
+    AccessDenied, // no right to write there (or a folder stands at the path)
+    NoFolder,     // the folder to write into does not exist
+    Other,        // any other error
 };
 
-// CreateFileA(GENERIC_READ | GENERIC_WRITE, share 0, no security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL),
-// and when a file is already there and not read-only, the same with CREATE_ALWAYS; one WriteFile of the
-// whole buffer, CloseHandle.
-WriteOutcome WriteWholeFile(const std::string& path, const void* bytes, std::size_t size);
+struct WriteResult {
+    WriteFailure failure = WriteFailure::None;
+    bool existed = false; // a file was there before: replaced, or on failure kept byte for byte
+};
 
-// DeleteFileA; false on failure.
-bool DeleteFile(const std::string& path);
+// Writes a whole file from the caller's buffer (one WriteFile, no copy), all or nothing:
+// - no file there: CreateFileA(GENERIC_READ | GENERIC_WRITE, share 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL)
+//   and the bytes written in place; an incomplete file is deleted again;
+// - a file there: the bytes go to a temporary file in the same folder, flushed, which then replaces the
+//   old one with MoveFileExA(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH); on any failure only
+//   the temporary file is deleted and the old file stays as it was. A read-only file is not replaced.
+WriteResult WriteWholeFile(const std::string& path, const void* bytes, std::size_t size);
 
 // ExpandEnvironmentStringsA; the text unchanged when expansion fails.
 std::string ExpandEnvironment(const std::string& text);

@@ -41,19 +41,25 @@ void CreateKey(RootKey root, const std::string& path);
 // RegOpenKeyExA with KEY_ALL_ACCESS, without creating. Empty when it cannot be opened.
 std::optional<RegKey> OpenKey(RootKey root, const std::string& path);
 
+// RegOpenKeyExA with KEY_READ, without creating: for keys the installer only reads, so that a user
+// who may read but not write them still gets their values. Empty when it cannot be opened.
+std::optional<RegKey> OpenKeyForReading(RootKey root, const std::string& path);
+
 // RegCreateKeyExA with KEY_ALL_ACCESS: opens, creating it if missing. Empty when that fails.
 std::optional<RegKey> OpenOrCreateKey(RootKey root, const std::string& path);
 
-// RegSetValueExA with REG_SZ, the terminating NUL included. An empty name is the default value.
-// Raises "Failed to set data for '%s'".
-void WriteStringValue(const RegKey& key, const std::string& name, const std::string& value);
+// RegSetValueExA with REG_SZ (or REG_EXPAND_SZ), the terminating NUL included. An empty name is the
+// default value. Raises "Failed to set data for '%s'".
+void WriteStringValue(const RegKey& key, const std::string& name, const std::string& value,
+                      std::uint32_t type = kRegSz);
 
 struct RawValue {
     std::uint32_t type;
     std::string bytes; // exactly the stored bytes, whatever their length; no terminator added
 };
 
-// RegQueryValueExA, sized by asking first and retried while the value grows. Empty when missing.
+// RegQueryValueExA, sized by asking first and retried a few times while the value grows. Empty when
+// missing (or when it keeps growing faster than it can be read).
 std::optional<RawValue> QueryValue(const RegKey& key, const std::string& name);
 
 } // namespace platform

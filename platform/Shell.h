@@ -11,6 +11,10 @@ namespace platform {
 void WriteShellLink(const std::string& target, const std::string& workingDirectory,
                     const std::string& linkPath);
 
+// The system's text for an error code (an HRESULT or a Win32 error), without the line break it ends
+// with; "Error 0x80040154" when the system has no text for it.
+std::string SystemMessage(long code);
+
 // CreateProcessA(path, no command line, handles not inherited, NORMAL_PRIORITY_CLASS, this process's
 // environment, currentDirectory, a zero-filled STARTUPINFOA with its size set); failure is ignored
 // and the handles are closed at once.

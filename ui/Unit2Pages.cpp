@@ -21,7 +21,6 @@ namespace {
 
 const char kAborted[] = "Aborted by user?";
 const char kReinstallQuestion[] = "Are you sure you want reinstall existing copy?\r\nPath: ";
-const char kSkippedFiles[] = "These files could not be written:";
 
 bool Fresh() {
     return State().InstallMode == InstallMode::Fresh;
@@ -179,18 +178,22 @@ void TForm2::CopyFiles(Panel& shownPage) {
     PumpMessages();
     State().SkippedEntries.clear();
     ExtractPayload();
+    // The records come before the report: while the report waits for its OK, the files already on disk
+    // are an installed copy the uninstaller and the next run can find. The report still comes when
+    // writing the records fails, before that error is shown.
+    try {
+        WriteProductKeys();
+    } catch (...) {
+        ReportSkippedFiles();
+        throw;
+    }
     ReportSkippedFiles();
-    WriteProductKeys();
     PumpMessages();
     Panel5.Hide();
 }
 
 // Files that could not be written are named once, together, rather than passing unnoticed.
 void TForm2::ReportSkippedFiles() {
-    const auto& skipped = State().SkippedEntries;
-    if (skipped.empty()) return;
-    std::string text = kSkippedFiles;
-    for (const SkippedEntry& entry : skipped)
-        text += "\r\n" + entry.destination;
-    ErrorDialog(text);
+    const std::string report = SkippedFilesReport(State().SkippedEntries);
+    if (!report.empty()) ErrorDialog(report);
 }

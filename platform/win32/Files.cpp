@@ -19,23 +19,67 @@ HANDLE CreateForWriting(const std::string& path, DWORD disposition) {
                          FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// A fresh install finds no file in the way: one CREATE_NEW costs one path lookup. Only a file that is
-// already there is examined and replaced. Windows refuses to replace a read-only file; Wine running as
-// root does not, so the attribute is asked first and the behaviour is Windows' everywhere.
-HANDLE CreateOrReplace(const std::string& path) {
-    HANDLE file = CreateForWriting(path, CREATE_NEW);
-    if (file != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) return file;
-    const DWORD existing = Attributes(path);
-    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY)) return INVALID_HANDLE_VALUE;
-    return CreateForWriting(path, CREATE_ALWAYS);
+WriteFailure FailureOf(DWORD error) {
+    switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return WriteFailure::DiskFull;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return WriteFailure::InUse;
+    case ERROR_ACCESS_DENIED: return WriteFailure::AccessDenied;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_DIRECTORY: return WriteFailure::NoFolder;
+    default: return WriteFailure::Other;
+    }
 }
 
-// One WriteFile straight from the caller's buffer; true only when every byte went out.
-bool WriteAll(HANDLE file, const void* bytes, std::size_t size) {
-    if (size > MAXDWORD) return false;
+// One WriteFile straight from the caller's buffer, optionally flushed to the disk, then the close
+// (a failed close may be the first sign of lost data). A write that stops short without an error is
+// a full disk.
+WriteFailure WriteAndClose(win32::ScopedFile file, const void* bytes, std::size_t size, bool flush) {
+    if (!file.Valid()) return FailureOf(::GetLastError());
+    if (size > MAXDWORD) return WriteFailure::Other;
     DWORD written = 0;
-    const BOOL ok = ::WriteFile(file, bytes, static_cast<DWORD>(size), &written, nullptr);
-    return ok && written == size;
+    if (!::WriteFile(file.Get(), bytes, static_cast<DWORD>(size), &written, nullptr))
+        return FailureOf(::GetLastError());
+    if (written != size) return WriteFailure::DiskFull;
+    if (flush && !::FlushFileBuffers(file.Get())) return FailureOf(::GetLastError());
+    return file.Close() ? WriteFailure::None : FailureOf(::GetLastError());
+}
+
+// A fresh install finds no file in the way: one CREATE_NEW costs one path lookup.
+WriteResult WriteNew(HANDLE created, const std::string& path, const void* bytes, std::size_t size) {
+    const WriteFailure failure = WriteAndClose(win32::ScopedFile(created), bytes, size, false);
+    // Never leave a truncated file behind that looks installed.
+    if (failure != WriteFailure::None) ::DeleteFileA(path.c_str());
+    return {failure, false};
+}
+
+// The old file is opened for writing and closed again, untouched: a file another program holds, or one
+// we may not write, is then refused before its new copy is written out for nothing.
+WriteFailure CheckReplaceable(const std::string& path) {
+    const DWORD attributes = Attributes(path);
+    // Windows refuses to replace a read-only file; Wine running as root does not, so the attribute is
+    // asked first and the behaviour is Windows' everywhere.
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return WriteFailure::ReadOnly;
+    win32::ScopedFile probe(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    return probe.Valid() ? WriteFailure::None : FailureOf(::GetLastError());
+}
+
+// New content beside the old file, then one rename over it: until the rename, the old file is as it
+// was; after it, the new one is complete on the disk.
+WriteResult Replace(const std::string& path, const void* bytes, std::size_t size) {
+    WriteFailure failure = CheckReplaceable(path);
+    if (failure != WriteFailure::None) return {failure, true};
+    const std::string folder = path.substr(0, path.find_last_of('\\') + 1);
+    char temporary[MAX_PATH];
+    if (!::GetTempFileNameA(folder.c_str(), "~ts", 0, temporary)) return {FailureOf(::GetLastError()), true};
+    failure = WriteAndClose(win32::ScopedFile(CreateForWriting(temporary, CREATE_ALWAYS)), bytes, size, true);
+    if (failure == WriteFailure::None &&
+        !::MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        failure = FailureOf(::GetLastError());
+    if (failure != WriteFailure::None) ::DeleteFileA(temporary);
+    return {failure, true};
 }
 
 } // namespace
@@ -61,16 +105,13 @@ bool CreateDirectory(const std::string& path) {
     return ::CreateDirectoryA(path.c_str(), nullptr) != FALSE;
 }
 
-WriteOutcome WriteWholeFile(const std::string& path, const void* bytes, std::size_t size) {
-    win32::ScopedFile file(CreateOrReplace(path));
-    if (!file.Valid()) return WriteOutcome::NotCreated;
-    const bool written = WriteAll(file.Get(), bytes, size);
-    const bool closed = file.Close(); // a failed close may be the first sign of lost data
-    return written && closed ? WriteOutcome::Written : WriteOutcome::Incomplete;
-}
-
-bool DeleteFile(const std::string& path) {
-    return ::DeleteFileA(path.c_str()) != FALSE;
+WriteResult WriteWholeFile(const std::string& path, const void* bytes, std::size_t size) {
+    const HANDLE created = CreateForWriting(path, CREATE_NEW);
+    if (created != INVALID_HANDLE_VALUE) return WriteNew(created, path, bytes, size);
+    const DWORD error = ::GetLastError();
+    // A folder in the file's place is not an older copy of it.
+    if (error == ERROR_FILE_EXISTS && !DirectoryExists(path)) return Replace(path, bytes, size);
+    return {error == ERROR_FILE_EXISTS ? WriteFailure::AccessDenied : FailureOf(error), false};
 }
 
 std::string ExpandEnvironment(const std::string& text) {

@@ -9,6 +9,8 @@
 namespace platform {
 namespace {
 
+constexpr int kQueryRetries = 8;
+
 HKEY RootHandle(RootKey root) {
     switch (root) {
     case RootKey::LocalMachine: return HKEY_LOCAL_MACHINE;
@@ -78,14 +80,18 @@ std::optional<RegKey> OpenKey(RootKey root, const std::string& path) {
     return Open(root, path, KEY_ALL_ACCESS);
 }
 
+std::optional<RegKey> OpenKeyForReading(RootKey root, const std::string& path) {
+    return Open(root, path, KEY_READ);
+}
+
 std::optional<RegKey> OpenOrCreateKey(RootKey root, const std::string& path) {
     return Create(root, path);
 }
 
-void WriteStringValue(const RegKey& key, const std::string& name, const std::string& value) {
+void WriteStringValue(const RegKey& key, const std::string& name, const std::string& value, std::uint32_t type) {
     const auto* data = reinterpret_cast<const BYTE*>(value.c_str());
     const auto size = static_cast<DWORD>(value.size() + 1); // with the terminating NUL
-    if (::RegSetValueExA(Native(key), name.c_str(), 0, REG_SZ, data, size) != ERROR_SUCCESS)
+    if (::RegSetValueExA(Native(key), name.c_str(), 0, type, data, size) != ERROR_SUCCESS)
         throw Error(Format("Failed to set data for '%s'", name));
 }
 
@@ -96,7 +102,8 @@ std::optional<RawValue> QueryValue(const RegKey& key, const std::string& name) {
         return std::nullopt;
     std::string bytes;
     LONG result = QueryInto(Native(key), name, type, bytes, size);
-    while (result == ERROR_MORE_DATA) // the value grew since its size was asked
+    // The value grew since its size was asked: asked again with the new size, a few times at most.
+    for (int retry = 0; retry < kQueryRetries && result == ERROR_MORE_DATA; ++retry)
         result = QueryInto(Native(key), name, type, bytes, size);
     if (result != ERROR_SUCCESS) return std::nullopt;
     bytes.resize(size);

@@ -18,19 +18,6 @@ HWND shellOwner = nullptr;
 
 const char kShellLinkClassId[] = "{00021401-0000-0000-C000-000000000046}";
 
-// The system's text for an error code, without the line break it ends with.
-std::string SystemMessage(HRESULT code) {
-    char* text = nullptr;
-    const DWORD length = ::FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = length ? std::string(text, length) : "Error 0x" + std::to_string(code);
-    if (text) ::LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
-        message.pop_back();
-    return message;
-}
-
 // A vector, not std::wstring: the one wide string in the program would bring libstdc++'s whole
 // std::wstring (about 35 KB) into Setup.exe.
 std::vector<wchar_t> Widen(const std::string& text) {
@@ -46,7 +33,26 @@ template <typename Interface> win32::ComPtr<Interface> QueryOrRaise(IUnknown* ob
     return result;
 }
 
+// "Error 0x80040154": the code as the system's documentation writes it.
+std::string HexCode(HRESULT code) {
+    char text[24];
+    ::wsprintfA(text, "Error 0x%08lX", static_cast<unsigned long>(code));
+    return text;
+}
+
 } // namespace
+
+std::string SystemMessage(long code) {
+    char* text = nullptr;
+    const DWORD length = ::FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = length ? std::string(text, length) : HexCode(code);
+    if (text) ::LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+        message.pop_back();
+    return message;
+}
 
 void WriteShellLink(const std::string& target, const std::string& workingDirectory,
                     const std::string& linkPath) {

@@ -1,7 +1,7 @@
 #pragma once
-// <windows.h> for the code that implements the platform headers. The platform layer has functions
-// named CreateDirectory and DeleteFile; windows.h turns those names into macros for the ANSI/wide
-// variants, which would rename our functions in some files and not in others.
+// <windows.h> for the code that implements the platform headers. The platform layer has a function
+// named CreateDirectory; windows.h turns that name into a macro for the ANSI/wide variants, which would
+// rename our function in some files and not in others.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -11,4 +11,3 @@
 #include <windows.h>
 
 #undef CreateDirectory
-#undef DeleteFile

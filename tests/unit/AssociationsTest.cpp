@@ -147,6 +147,15 @@ TEST_F(Associations, EachOfTheFourWritesCanFailAndStopsTheRest) {
     }
 }
 
+TEST_F(Associations, TheListDecidesEvenForARowTheTableHadCleared) {
+    OpenPage();
+    State().Associations[2].Checked = false; // .rc cleared in the table...
+    list.items[0].checked = false;           // ...and .asm cleared in the list
+    Register();                               // the list wins both ways
+    EXPECT_EQ(Default(".rc"), "TorvekPellum.rc");
+    EXPECT_EQ(Default(".asm"), "<missing>");
+}
+
 TEST_F(Associations, ListButtonsActOnTheKeptCountOnly) {
     OpenPage();
     list.AddItem(".extra", "not ours", false);

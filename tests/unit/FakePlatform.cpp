@@ -33,6 +33,7 @@ std::string Parent(const std::string& path) {
 
 struct FakeHandle {
     std::string path;
+    bool writable; // opened with the right to set values
 };
 
 std::string RootName(platform::RootKey root) {
@@ -52,9 +53,13 @@ const std::string& PathOf(const platform::RegKey& key) {
     return static_cast<FakeHandle*>(key.Handle())->path;
 }
 
-platform::RegKey NewHandle(const std::string& path) {
+bool IsWritable(const platform::RegKey& key) {
+    return static_cast<FakeHandle*>(key.Handle())->writable;
+}
+
+platform::RegKey NewHandle(const std::string& path, bool writable = true) {
     ++world.openKeys;
-    return platform::RegKey(new FakeHandle{path});
+    return platform::RegKey(new FakeHandle{path, writable});
 }
 } // namespace
 
@@ -109,6 +114,7 @@ using fake::world;
 namespace platform {
 
 std::optional<ResourceData> FindDataResource(const std::string& name) {
+    world.resourceLookups.push_back(name);
     const auto found = world.resources.find(name);
     if (found == world.resources.end()) return std::nullopt;
     return ResourceData{reinterpret_cast<const unsigned char*>(found->second.data()), found->second.size()};
@@ -152,18 +158,17 @@ bool CreateDirectory(const std::string& path) {
     return true;
 }
 
-WriteOutcome WriteWholeFile(const std::string& path, const void* bytes, std::size_t size) {
-    if (!DirectoryExists(fake::Parent(path)) || world.readOnlyFiles.count(path) || world.folders.count(path))
-        return WriteOutcome::NotCreated;
+// All or nothing, as the real one: an old file changes only when the new content is complete.
+WriteResult WriteWholeFile(const std::string& path, const void* bytes, std::size_t size) {
+    if (!DirectoryExists(fake::Parent(path))) return {WriteFailure::NoFolder, false};
+    if (world.folders.count(path)) return {WriteFailure::AccessDenied, false};
+    const bool existed = world.files.count(path) > 0;
+    if (existed && world.readOnlyFiles.count(path)) return {WriteFailure::ReadOnly, true};
+    if (world.filesInUse.count(path)) return {WriteFailure::InUse, existed};
     world.writeSources.push_back(bytes);
-    const auto limit = world.shortWrites.find(path);
-    const std::size_t written = limit == world.shortWrites.end() ? size : std::min(size, limit->second);
-    world.files[path] = std::string(static_cast<const char*>(bytes), written);
-    return written == size ? WriteOutcome::Written : WriteOutcome::Incomplete;
-}
-
-bool DeleteFile(const std::string& path) {
-    return world.files.erase(path) > 0;
+    if (world.diskFullAt.count(path)) return {WriteFailure::DiskFull, existed};
+    world.files[path] = std::string(static_cast<const char*>(bytes), size);
+    return {WriteFailure::None, existed};
 }
 
 std::string ExpandEnvironment(const std::string& text) {
@@ -218,16 +223,22 @@ std::optional<RegKey> OpenKey(RootKey root, const std::string& path) {
     return fake::NewHandle(fake::Full(root, path));
 }
 
+std::optional<RegKey> OpenKeyForReading(RootKey root, const std::string& path) {
+    const auto key = world.registry.find(fake::Full(root, path));
+    if (key == world.registry.end() || !key->second.openable) return std::nullopt;
+    return fake::NewHandle(fake::Full(root, path), false);
+}
+
 std::optional<RegKey> OpenOrCreateKey(RootKey root, const std::string& path) {
     if (!CreateKeyTree(fake::Full(root, path))) return std::nullopt;
     return fake::NewHandle(fake::Full(root, path));
 }
 
-void WriteStringValue(const RegKey& key, const std::string& name, const std::string& value) {
+void WriteStringValue(const RegKey& key, const std::string& name, const std::string& value, std::uint32_t type) {
     auto& node = world.registry[fake::PathOf(key)];
-    if (!node.writable) throw Error(Format("Failed to set data for '%s'", name));
+    if (!node.writable || !fake::IsWritable(key)) throw Error(Format("Failed to set data for '%s'", name));
     world.keysWritten.push_back(fake::PathOf(key));
-    node.values[name] = fake::Value{kRegSz, value + '\0'};
+    node.values[name] = fake::Value{type, value + '\0'};
 }
 
 std::optional<RawValue> QueryValue(const RegKey& key, const std::string& name) {

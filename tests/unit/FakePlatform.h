@@ -35,12 +35,14 @@ struct World {
     NameSet drives{"C:", "D:", "E:"};
     NameSet folders;                  // without trailing delimiter
     NameMap<std::string> files;       // path -> contents
-    NameSet readOnlyFiles;            // CreateFileA fails on these
+    NameSet readOnlyFiles;            // read-only files: never replaced
+    NameSet filesInUse;               // held open by another program: neither created nor replaced
     NameSet failingFolders;           // CreateDirectoryA fails on these
-    NameMap<std::size_t> shortWrites; // WriteFile stops after this many bytes
+    NameSet diskFullAt;               // writing this path runs out of disk space
     NameMap<Key> registry;            // "HKLM\Software\Torvek" (no trailing delimiter)
     NameSet uncreatableKeys;          // RegCreateKeyExA fails on these
     NameMap<std::string> resources;   // "FILE1" -> bytes
+    std::vector<std::string> resourceLookups; // every name asked for, in order
     std::map<unsigned, std::string> strings;
     NameMap<std::string> environment;      // for ExpandEnvironmentStringsA
     std::vector<const void*> writeSources; // the buffer each WriteFile was given

@@ -13,13 +13,6 @@ protected:
     fake::World& world = fake::TheWorld();
 };
 
-TEST_F(FolderRules, IdentityStringsKeepTheirSpacesAndDelimiters) {
-    EXPECT_STREQ(ProductIdentity::kProductName, "Torvek Pellum ");
-    EXPECT_STREQ(ProductIdentity::kSuffixHead, "Torvek\\Pellum ");
-    EXPECT_STREQ(ProductIdentity::kDefaultFolderTail, "Program Files\\");
-    EXPECT_STREQ(ProductIdentity::kManualPath, "\\Help\\TorvekKELHelp.pdf");
-}
-
 TEST_F(FolderRules, TrailingDelimiterIsAddedOnlyWhenMissing) {
     EXPECT_EQ(IncludeTrailingDelimiter(""), "\\");
     EXPECT_EQ(IncludeTrailingDelimiter("C:"), "C:\\");
@@ -53,6 +46,13 @@ TEST_F(FolderRules, FinaliseCreatesTheWholeTreeAndEndsWithADelimiter) {
     EXPECT_TRUE(world.folders.count("C:\\Program Files\\Torvek\\Pellum 3.9.8.7"));
 }
 
+// The folder box always holds a suffixed folder, but the install step applies the rule itself.
+TEST_F(FolderRules, FinaliseAppliesTheSuffixToTheFolderTextItself) {
+    FinaliseFolder("D:\\Apps\\");
+    EXPECT_EQ(State().InstallFolder, "D:\\Apps\\Torvek\\Pellum 3.9.8.7\\");
+    EXPECT_TRUE(world.folders.count("D:\\Apps\\Torvek\\Pellum 3.9.8.7"));
+}
+
 TEST_F(FolderRules, FinaliseIgnoresAFolderThatCannotBeCreated) {
     world.failingFolders.insert("D:\\Locked");
     FinaliseFolder("D:\\Locked\\Torvek\\Pellum 3.9.8.7");
@@ -78,6 +78,13 @@ TEST_F(FolderRules, ForceDirectoriesReportsFailureBelowAFileOrOnAMissingDrive) {
     EXPECT_FALSE(ForceDirectories("Q:\\nowhere"));
     EXPECT_TRUE(ForceDirectories("\\\\server\\share\\"));
     EXPECT_TRUE(ForceDirectories("C:\\"));
+}
+
+// A network folder: the share is where the tree starts, like a drive; only the folders below it are made.
+TEST_F(FolderRules, ForceDirectoriesMakesTheFoldersBelowANetworkShare) {
+    world.drives.insert("\\\\server\\share");
+    EXPECT_TRUE(ForceDirectories("\\\\server\\share\\a\\b"));
+    EXPECT_EQ(world.folders, (fake::NameSet{"\\\\server\\share\\a", "\\\\server\\share\\a\\b"}));
 }
 
 TEST_F(FolderRules, StartUpProposesAFolderWhenNothingIsInstalled) {

@@ -30,10 +30,11 @@ protected:
                 std::string(n * 3, char('a' + n % 26)));
     }
     std::string Path(const std::string& relative) const { return kFolder + relative; }
-    bool Skipped(const std::string& destination) const {
+    // What the report will say of the entry with this name, or "<written>".
+    static std::string ReasonFor(const std::string& name) {
         for (const auto& s : State().SkippedEntries)
-            if (s.destination == destination) return true;
-        return false;
+            if (s.name == name) return s.reason;
+        return "<written>";
     }
 
     fake::RecordingServices ui;
@@ -85,44 +86,53 @@ TEST_F(Extraction, TheCounterStopsWhereItWrapsAround) {
     for (unsigned n = 1; n <= 255; ++n)
         fake::AddEntry(n, "f" + std::to_string(n), "x");
     fake::AddEntry(0, "zero", "never");
+    fake::AddEntry(256, "f256", "never");
     ExtractPayload();
     EXPECT_EQ(world.files.size(), 255u);
     EXPECT_FALSE(world.files.count(Path("zero")));
+    EXPECT_FALSE(world.files.count(Path("f256")));
+    ASSERT_EQ(world.resourceLookups.size(), 255u);
+    EXPECT_EQ(world.resourceLookups.front(), "File1");
+    EXPECT_EQ(world.resourceLookups.back(), "File255");
 }
 
-TEST_F(Extraction, AReadOnlyFileIsLeftAloneAndReported) {
-    AddCatalogue(3);
-    const std::string target = Path("Examples\\Project2\\WorkModules\\f2.lib");
-    fake::AddFolderTree(FolderPart(target));
-    world.files[target] = "old contents";
-    world.readOnlyFiles.insert(target);
+TEST_F(Extraction, FilesThatCannotBeWrittenAreReportedWithTheirReason) {
+    AddCatalogue(6);
+    const std::string readOnly = "Examples\\Project2\\WorkModules\\f2.lib";
+    const std::string fullOld = "Examples\\Project3\\WorkModules\\f3.lib";
+    const std::string fullNew = "Examples\\Project0\\WorkModules\\f4.lib";
+    const std::string held = "Examples\\Project1\\WorkModules\\f5.lib";
+    for (const auto& name : {readOnly, fullOld}) {
+        fake::AddFolderTree(FolderPart(Path(name)));
+        world.files[Path(name)] = "old contents";
+    }
+    world.readOnlyFiles.insert(Path(readOnly));
+    world.diskFullAt = {Path(fullOld), Path(fullNew)};
+    world.filesInUse.insert(Path(held));
     ExtractPayload();
-    EXPECT_EQ(world.files.at(target), "old contents");
-    EXPECT_EQ(ui.steps, 3);
-    ASSERT_EQ(State().SkippedEntries.size(), 1u);
+    EXPECT_EQ(ReasonFor(readOnly), "read-only; the older copy is kept");
+    EXPECT_EQ(ReasonFor(fullOld), "disk full; the older copy is kept");
+    EXPECT_EQ(ReasonFor(fullNew), "disk full");
+    EXPECT_EQ(ReasonFor(held), "in use by another program");
+    EXPECT_EQ(ReasonFor("Examples\\Project2\\WorkModules\\f6.lib"), "<written>");
+    EXPECT_EQ(State().SkippedEntries.size(), 4u);
     EXPECT_EQ(State().SkippedEntries[0].number, 2u);
-    EXPECT_EQ(State().SkippedEntries[0].destination, target);
-    EXPECT_TRUE(ui.errors.empty()); // the wizard reports the list once, after copying
-}
-
-TEST_F(Extraction, APartialWriteLeavesNoTruncatedFile) {
-    AddCatalogue(3);
-    const std::string target = Path("Examples\\Project3\\WorkModules\\f3.lib");
-    world.shortWrites[target] = 2;
-    ExtractPayload();
-    EXPECT_FALSE(world.files.count(target));
-    EXPECT_TRUE(Skipped(target));
-    EXPECT_EQ(world.files.size(), 2u);
+    EXPECT_EQ(world.files.at(Path(readOnly)), "old contents");
+    EXPECT_EQ(world.files.at(Path(fullOld)), "old contents");
+    EXPECT_FALSE(world.files.count(Path(fullNew)));
+    EXPECT_EQ(ui.steps, 6);
+    EXPECT_TRUE(ui.errors.empty()); // the wizard reports the list once, after the records
 }
 
 TEST_F(Extraction, AFolderThatCannotBeMadeSkipsOnlyItsEntries) {
     AddCatalogue(6);
     world.files[Path("Examples\\Project2")] = "a file where a folder should be";
     ExtractPayload();
-    EXPECT_TRUE(Skipped(Path("Examples\\Project2\\WorkModules\\f2.lib")));
-    EXPECT_TRUE(Skipped(Path("Examples\\Project2\\WorkModules\\f6.lib")));
+    EXPECT_EQ(ReasonFor("Examples\\Project2\\WorkModules\\f2.lib"), "its folder could not be made");
+    EXPECT_EQ(ReasonFor("Examples\\Project2\\WorkModules\\f6.lib"), "its folder could not be made");
     EXPECT_EQ(State().SkippedEntries.size(), 2u);
     EXPECT_EQ(ui.steps, 6);
+    EXPECT_EQ(world.files.size(), 4u + 1u);
 }
 
 TEST_F(Extraction, UnsafeDestinationsAreNeverWritten) {
@@ -131,7 +141,7 @@ TEST_F(Extraction, UnsafeDestinationsAreNeverWritten) {
     fake::AddEntry(3, "C:/Windows/evil.dll", "x");
     fake::AddEntry(4, "/rooted.txt", "x");
     fake::AddEntry(5, "", "x"); // no string at all
-    fake::AddEntry(6, "Data/..\\..\\up.txt", "x");
+    fake::AddEntry(6, "Data/con.txt", "x");
     fake::AddEntry(7, std::string(250, 'n'), "x");
     fake::AddEntry(8, "Data/", "x");
     fake::AddEntry(9, "Data/ok..txt", "fine");
@@ -140,7 +150,34 @@ TEST_F(Extraction, UnsafeDestinationsAreNeverWritten) {
     EXPECT_TRUE(world.files.count(Path("Data\\ok..txt")));
     EXPECT_EQ(State().SkippedEntries.size(), 7u);
     EXPECT_EQ(ui.steps, 9);
-    EXPECT_TRUE(Skipped("entry 5"));
+    // Named as every entry is: the destination below the install folder, "\" between folders.
+    EXPECT_EQ(ReasonFor("..\\outside.txt"), "its destination has a \"..\" part");
+    EXPECT_EQ(ReasonFor("entry 5"), "no destination is recorded for it");
+    EXPECT_EQ(ReasonFor("Data\\con.txt"), "its destination uses a device name");
+    EXPECT_EQ(ReasonFor(std::string(250, 'n')), "its path is longer than 255 characters");
+}
+
+TEST_F(Extraction, ARefusedFirstEntryNamesNoMainProgram) {
+    fake::AddEntry(1, "../TorvekKel3.exe", "main");
+    fake::AddEntry(2, "Licence.txt", "text");
+    ExtractPayload();
+    EXPECT_EQ(State().MainFileName, "");
+    EXPECT_EQ(world.files.size(), 1u);
+}
+
+TEST(SkippedFilesReport, NamesTenFilesWithTheirReasonsAndCountsTheRest) {
+    EXPECT_EQ(SkippedFilesReport({}), "");
+    std::vector<SkippedEntry> skipped;
+    std::string expected = "These files could not be written:";
+    for (unsigned n = 1; n <= 10; ++n) {
+        skipped.push_back({n, "Data\\f" + std::to_string(n), "disk full"});
+        expected += "\r\nData\\f" + std::to_string(n) + " (disk full)";
+    }
+    EXPECT_EQ(SkippedFilesReport(skipped), expected);
+    skipped.push_back({11, "Data\\f11", "disk full"});
+    EXPECT_EQ(SkippedFilesReport(skipped), expected + "\r\nand 1 more");
+    skipped.insert(skipped.end(), 22, SkippedEntry{12, "x", "read-only"});
+    EXPECT_EQ(SkippedFilesReport(skipped), expected + "\r\nand 23 more");
 }
 
 // "\\" is one backslash and "\xNN" the byte NN, as tests/data/destinations.txt writes them.

@@ -109,11 +109,38 @@ TEST_F(RegistryRecords, InstallPathIsReadSafelyWhateverIsStored) {
     EXPECT_THROW(ReadInstallPath(), platform::Error);
 }
 
-TEST_F(RegistryRecords, ExpandableInstallPathIsExpanded) {
+// Used expanded, written back on reinstall as it was stored: the same text and type.
+TEST_F(RegistryRecords, ExpandableInstallPathIsExpandedForUseAndKeptAsStored) {
     world.environment["ProgramFiles"] = "C:\\Program Files";
     world.registry[kProduct].values["InstallPath"] = {platform::kRegExpandSz,
                                                       std::string("%ProgramFiles%\\T\\\0", 18)};
-    EXPECT_EQ(ReadInstallPath(), "C:\\Program Files\\T\\");
+    InitInstallState();
+    EXPECT_EQ(State().InstallFolder, "C:\\Program Files\\T\\");
+    WriteProductKeys();
+    const fake::Value* stored = fake::FindValue(kProduct, "InstallPath");
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->type, platform::kRegExpandSz);
+    EXPECT_EQ(Text(stored), "%ProgramFiles%\\T\\");
+    EXPECT_EQ(Text(fake::FindValue(kUninstall, "DisplayIcon")), "C:\\Program Files\\T\\TorvekKel3.exe");
+}
+
+TEST_F(RegistryRecords, APercentSignInAPlainStringStaysLiteral) {
+    world.environment["ProgramFiles"] = "C:\\Program Files";
+    fake::SetString(kProduct, "InstallPath", "D:\\%ProgramFiles%\\");
+    InitInstallState();
+    EXPECT_EQ(State().InstallFolder, "D:\\%ProgramFiles%\\");
+    WriteProductKeys();
+    EXPECT_EQ(fake::FindValue(kProduct, "InstallPath")->type, platform::kRegSz);
+    EXPECT_EQ(Text(fake::FindValue(kProduct, "InstallPath")), "D:\\%ProgramFiles%\\");
+}
+
+// Detection and the stored folder need only the right to read the key.
+TEST_F(RegistryRecords, AProductKeyThatOpensOnlyForReadingIsAnInstalledCopy) {
+    fake::SetString(kProduct, "InstallPath", "D:\\Tools\\");
+    world.registry[kProduct].fullAccess = false;
+    InitInstallState();
+    EXPECT_EQ(State().InstallMode, InstallMode::Reinstall);
+    EXPECT_EQ(State().InstallFolder, "D:\\Tools\\");
 }
 
 TEST_F(RegistryRecords, ASecondRunFindsTheCopyAndKeepsItsFolder) {

@@ -63,6 +63,26 @@ TEST_F(Shortcuts, NoCommonProgramsMeansNoGroup) {
     EXPECT_TRUE(world.links.empty());
 }
 
+TEST_F(Shortcuts, ShellFolderKeysAreReadButNeverCreated) {
+    world.registry.erase(fake::KeyPath(kCommonFolders));
+    world.registry.erase(fake::KeyPath(kUserFolders));
+    world.shellDesktop = kDesktop;
+    CreateProgramGroup();
+    CreateDesktopShortcut();
+    EXPECT_FALSE(world.registry.count(fake::KeyPath(kCommonFolders)));
+    EXPECT_FALSE(world.registry.count(fake::KeyPath(kUserFolders)));
+    EXPECT_EQ(world.links.size(), 1u);
+}
+
+TEST_F(Shortcuts, ShellFoldersThatOpenOnlyForReadingAreStillUsed) {
+    world.registry[fake::KeyPath(kCommonFolders)].fullAccess = false;
+    world.registry[fake::KeyPath(kUserFolders)].fullAccess = false;
+    CreateProgramGroup();
+    CreateDesktopShortcut();
+    EXPECT_EQ(world.links.count(kGroup + "Torvek Pellum.lnk"), 1u);
+    EXPECT_EQ(world.links.count(kDesktop + "\\Torvek Pellum 3.9.8.7.lnk"), 1u);
+}
+
 TEST_F(Shortcuts, FolderValuesOfTheWrongTypeAreReported) {
     world.registry[fake::KeyPath(kCommonFolders)].values["Common Programs"] = {platform::kRegBinary, "\1\2"};
     EXPECT_EQ(fake::ErrorOf(CreateProgramGroup), "Invalid data type for 'Common Programs'");

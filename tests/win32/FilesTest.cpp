@@ -7,11 +7,12 @@
 
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 
 namespace {
 
-using platform::WriteOutcome;
+using platform::WriteFailure;
 
 // Deletes a folder and everything in it, read-only files included.
 void RemoveTree(const std::string& folder) {
@@ -52,8 +53,25 @@ protected:
 
     std::string Path(const std::string& name) const { return folder_ + "\\" + name; }
 
-    WriteOutcome Write(const std::string& path, const std::string& bytes) const {
-        return platform::WriteWholeFile(path, bytes.data(), bytes.size());
+    WriteFailure Write(const std::string& path, const std::string& bytes) const {
+        return platform::WriteWholeFile(path, bytes.data(), bytes.size()).failure;
+    }
+
+    // Every name in the scratch folder, sorted: a replacement must leave no temporary file behind.
+    std::string Names() const {
+        std::set<std::string> found;
+        WIN32_FIND_DATAA entry;
+        const HANDLE search = ::FindFirstFileA(Path("*").c_str(), &entry);
+        if (search == INVALID_HANDLE_VALUE) return {};
+        do {
+            const std::string name = entry.cFileName;
+            if (name != "." && name != "..") found.insert(name);
+        } while (::FindNextFileA(search, &entry));
+        ::FindClose(search);
+        std::string names;
+        for (const std::string& name : found)
+            names += (names.empty() ? "" : " ") + name;
+        return names;
     }
 
     std::string folder_;
@@ -67,7 +85,7 @@ TEST_F(FilesTest, SystemDirectoryIsAnExistingSystem32) {
 }
 
 TEST_F(FilesTest, ExistenceTellsFilesFromFolders) {
-    ASSERT_EQ(WriteOutcome::Written, Write(Path("file.txt"), "x"));
+    ASSERT_EQ(WriteFailure::None, Write(Path("file.txt"), "x"));
     EXPECT_TRUE(platform::DirectoryExists(folder_));
     EXPECT_FALSE(platform::FileExists(folder_));
     EXPECT_TRUE(platform::FileExists(Path("file.txt")));
@@ -88,44 +106,64 @@ TEST_F(FilesTest, WrittenFilesHoldExactlyTheBytes) {
     std::string bytes(70000, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<char>(i * 131 >> 2);
-    EXPECT_EQ(WriteOutcome::Written, Write(Path("TorvekKel3.exe"), bytes));
+    EXPECT_EQ(WriteFailure::None, Write(Path("TorvekKel3.exe"), bytes));
     EXPECT_TRUE(ReadBack(Path("TorvekKel3.exe")) == bytes);
 
-    EXPECT_EQ(WriteOutcome::Written, Write(Path("TorvekKel3.exe"), "short"));
+    const auto replaced = platform::WriteWholeFile(Path("TorvekKel3.exe"), "short", 5);
+    EXPECT_EQ(WriteFailure::None, replaced.failure);
+    EXPECT_TRUE(replaced.existed);
     EXPECT_EQ("short", ReadBack(Path("TorvekKel3.exe"))) << "an existing file is replaced, not overlaid";
 
-    EXPECT_EQ(WriteOutcome::Written, platform::WriteWholeFile(Path("empty.dat"), nullptr, 0));
-    EXPECT_TRUE(platform::FileExists(Path("empty.dat")));
+    const auto created = platform::WriteWholeFile(Path("empty.dat"), nullptr, 0);
+    EXPECT_EQ(WriteFailure::None, created.failure);
+    EXPECT_FALSE(created.existed);
     EXPECT_EQ("", ReadBack(Path("empty.dat")));
+    EXPECT_EQ("TorvekKel3.exe empty.dat", Names());
 }
 
-TEST_F(FilesTest, ReadOnlyFileIsNotCreatedAndKeepsItsBytes) {
-    ASSERT_EQ(WriteOutcome::Written, Write(Path("readme.txt"), "original"));
+TEST_F(FilesTest, ReadOnlyFileIsNotReplacedAndKeepsItsBytes) {
+    ASSERT_EQ(WriteFailure::None, Write(Path("readme.txt"), "original"));
     ASSERT_TRUE(::SetFileAttributesA(Path("readme.txt").c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(WriteOutcome::NotCreated, Write(Path("readme.txt"), "replacement"));
+    const auto result = platform::WriteWholeFile(Path("readme.txt"), "replacement", 11);
+    EXPECT_EQ(WriteFailure::ReadOnly, result.failure);
+    EXPECT_TRUE(result.existed);
     EXPECT_EQ("original", ReadBack(Path("readme.txt")));
+    EXPECT_EQ("readme.txt", Names());
 }
 
-TEST_F(FilesTest, FileHeldOpenIsNotCreatedAndKeepsItsBytes) {
-    ASSERT_EQ(WriteOutcome::Written, Write(Path("TorvekKel3.exe"), "running"));
+// A reader that lets nobody write: refused before a new copy is written out.
+TEST_F(FilesTest, FileHeldByAReaderIsNotReplacedAndKeepsItsBytes) {
+    ASSERT_EQ(WriteFailure::None, Write(Path("TorvekKel3.exe"), "running"));
     const HANDLE holder = ::CreateFileA(Path("TorvekKel3.exe").c_str(), GENERIC_READ, FILE_SHARE_READ,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, holder);
-    EXPECT_EQ(WriteOutcome::NotCreated, Write(Path("TorvekKel3.exe"), "replacement"));
+    EXPECT_EQ(WriteFailure::InUse, Write(Path("TorvekKel3.exe"), "replacement"));
     ::CloseHandle(holder);
     EXPECT_EQ("running", ReadBack(Path("TorvekKel3.exe")));
+    EXPECT_EQ("TorvekKel3.exe", Names());
 }
 
-TEST_F(FilesTest, FileInMissingFolderIsNotCreated) {
-    EXPECT_EQ(WriteOutcome::NotCreated, Write(Path("Help\\TorvekKELHelp.pdf"), "%PDF"));
+// A holder that shares writing but not deleting: the new copy is written, the rename over the old
+// file fails, and only the new copy is removed again.
+TEST_F(FilesTest, FailedReplacementLeavesTheOldFileAndNoTemporaryFile) {
+    ASSERT_EQ(WriteFailure::None, Write(Path("Data.db"), "old rows"));
+    const HANDLE holder = ::CreateFileA(Path("Data.db").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    const auto result = platform::WriteWholeFile(Path("Data.db"), "new rows, longer", 16);
+    ::CloseHandle(holder);
+    EXPECT_NE(WriteFailure::None, result.failure);
+    EXPECT_TRUE(result.existed);
+    EXPECT_EQ("old rows", ReadBack(Path("Data.db")));
+    EXPECT_EQ("Data.db", Names());
+}
+
+TEST_F(FilesTest, FileInMissingFolderOrInAFoldersPlaceIsNotCreated) {
+    EXPECT_EQ(WriteFailure::NoFolder, Write(Path("Help\\TorvekKELHelp.pdf"), "%PDF"));
     EXPECT_FALSE(platform::DirectoryExists(Path("Help")));
-}
-
-TEST_F(FilesTest, DeleteFileRemovesOnlyWhatExists) {
-    ASSERT_EQ(WriteOutcome::Written, Write(Path("uninstall.exe"), "MZ"));
-    EXPECT_TRUE(platform::DeleteFile(Path("uninstall.exe")));
-    EXPECT_FALSE(platform::FileExists(Path("uninstall.exe")));
-    EXPECT_FALSE(platform::DeleteFile(Path("uninstall.exe")));
+    ASSERT_TRUE(platform::CreateDirectory(Path("Help")));
+    EXPECT_EQ(WriteFailure::AccessDenied, Write(Path("Help"), "%PDF"));
+    EXPECT_TRUE(platform::DirectoryExists(Path("Help")));
 }
 
 TEST(ExpandEnvironmentTest, ReplacesKnownVariablesAndKeepsTheRest) {

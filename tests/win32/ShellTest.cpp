@@ -182,3 +182,18 @@ TEST_F(ShellInPrefix, GroupAndDesktopShortcutsLandInTheShellsFolders) {
 }
 
 } // namespace
+
+namespace {
+
+// The text a shell-link failure is reported with: the system's own words, or the code in the form the
+// system's documentation writes it, never a negative decimal.
+TEST(SystemMessage, SystemTextOrEightHexDigits) {
+    EXPECT_EQ(platform::SystemMessage(static_cast<long>(0x8004FF7Bu)), "Error 0x8004FF7B");
+    EXPECT_EQ(platform::SystemMessage(0x0000BEEF), "Error 0x0000BEEF");
+    const std::string known = platform::SystemMessage(ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(known.empty());
+    EXPECT_EQ(known.find("Error 0x"), std::string::npos) << known;
+    EXPECT_NE(known.back(), '\n');
+}
+
+} // namespace

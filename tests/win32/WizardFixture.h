@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -25,7 +26,10 @@ namespace wizard_test {
 
 class Script : public DialogScript {
 public:
-    void ErrorShown(const std::string& text) override { errors.push_back(text); }
+    void ErrorShown(const std::string& text) override {
+        errors.push_back(text);
+        if (onError) onError(text);
+    }
     ConfirmAnswer Answer(const std::string& text) override {
         questions.push_back(text);
         if (answers.empty()) {
@@ -42,6 +46,7 @@ public:
     std::vector<std::string> questions;
     std::vector<std::string> errors;
     std::optional<std::string> folder;
+    std::function<void(const std::string&)> onError; // runs while the error box would be open
 };
 
 inline std::vector<std::string>& Reports() {

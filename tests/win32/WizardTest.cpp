@@ -2,6 +2,9 @@
 // quit request, errors raised inside a step, and what an install leaves behind.
 #include "WizardFixture.h"
 
+#include "platform/Error.h"
+#include "ui/Window.h"
+
 namespace wizard_test {
 namespace {
 
@@ -14,6 +17,28 @@ protected:
         Open();
     }
 };
+
+LRESULT CALLBACK RefuseCreation(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return message == WM_NCCREATE ? FALSE : DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A wizard window that Windows refuses ends the start with an error, as the backdrop does, instead of
+// running on with no window.
+TEST_F(WizardTest, AWizardWindowThatCannotBeMadeRaises) {
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    UnregisterClassA("TForm2", instance);
+    ASSERT_TRUE(RegisterWindowClass(instance, "TForm2", RefuseCreation, nullptr));
+    form = std::make_unique<TForm2>(nullptr);
+    try {
+        form->Create(instance);
+        ADD_FAILURE() << "no error";
+    } catch (const platform::Error& error) {
+        EXPECT_STREQ(error.what(), "Cannot create the wizard window");
+    }
+    EXPECT_EQ(form->Handle(), nullptr);
+    form.reset();
+    EXPECT_TRUE(UnregisterClassA("TForm2", instance));
+}
 
 TEST_F(FreshInstall, AgreementDecidesNextAndBackKeepsTheChoice) {
     Click(form->Button1);
@@ -170,11 +195,48 @@ TEST_F(FreshInstall, FilesThatCannotBeWrittenAreListedInOneErrorDialog) {
     Click(form->Button1);
 
     ASSERT_EQ(script.errors.size(), 1u);
-    EXPECT_EQ(script.errors[0], "These files could not be written:\r\n" + InstallFolder() +
-                                    "TorvekKel3.exe\r\n" + InstallFolder() + "Help\\TorvekKELHelp.pdf");
+    EXPECT_EQ(script.errors[0], "These files could not be written:\r\nTorvekKel3.exe (access denied)\r\n"
+                                "Help\\TorvekKELHelp.pdf (access denied)");
     EXPECT_EQ(VisiblePages(), "Panel6") << "the step goes on";
     EXPECT_TRUE(FileExists(InstallFolder() + "Uninstall.exe"));
     EXPECT_EQ(State().MainFileName, "TorvekKel3.exe");
+}
+
+// While the report waits for its OK, the files on disk are already an installed copy that the next run
+// and the uninstaller can find.
+TEST_F(FreshInstall, TheRecordsAreWrittenBeforeTheReportOfUnwrittenFiles) {
+    platform::UseResourceModule(TEST_SETUP_EXE);
+    std::filesystem::create_directories(InstallFolder() + "Licence.txt");
+    std::string recordedWhenShown;
+    script.onError = [&](const std::string&) {
+        recordedWhenShown = StringValue(HKEY_LOCAL_MACHINE, RegistryNames::kProductKey, "InstallPath") + " | " +
+                            StringValue(HKEY_LOCAL_MACHINE, RegistryNames::kUninstallKey, "DisplayName");
+    };
+    ReachFolderPageWithTempFolder();
+    Click(form->Button1);
+    ASSERT_EQ(script.errors.size(), 1u);
+    EXPECT_EQ(recordedWhenShown, InstallFolder() + " | Pellum 3.9.8.7");
+}
+
+// A volatile maker key refuses the product key below it: the records fail, and the report of unwritten
+// files still comes first, then the error.
+TEST_F(FreshInstall, TheReportStillComesWhenTheRecordsCannotBeWritten) {
+    platform::UseResourceModule(TEST_SETUP_EXE);
+    std::filesystem::create_directories(InstallFolder() + "Licence.txt");
+    HKEY maker = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, RegistryNames::kMakerKey, 0, nullptr, REG_OPTION_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &maker, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(maker);
+    std::vector<std::string> order;
+    script.onError = [&](const std::string& text) { order.push_back(text.substr(0, text.find('\r'))); };
+    ReachFolderPageWithTempFolder();
+    Click(form->Button1);
+    for (const std::string& report : Reports())
+        order.push_back(report);
+    EXPECT_EQ(order, (std::vector<std::string>{"These files could not be written:",
+                                               "Failed to create key Software\\Torvek\\Pellum 3.9.8.7."}));
+    EXPECT_EQ(VisiblePages(), "Panel5") << "the step ended at the error";
 }
 
 TEST_F(FreshInstall, CancelConfirmedDuringCopyingLetsTheStepFinishThenEnds) {

@@ -51,7 +51,7 @@ int Run(const std::string& setupExe, const std::string& target) {
     });
     std::printf("files=%u\n", services.steps);
     for (const SkippedEntry& skipped : State().SkippedEntries)
-        std::fprintf(stderr, "skipped %u %s: %s\n", skipped.number, skipped.destination.c_str(),
+        std::fprintf(stderr, "skipped %u %s: %s\n", skipped.number, skipped.name.c_str(),
                      skipped.reason.c_str());
     AttachWizardServices(nullptr);
     return ok ? 0 : 1;
