@@ -52,6 +52,8 @@ void ListView::AddItem(const std::string& text, const std::string& subItem, bool
     item.pszText = const_cast<char*>(text.c_str());
     const int index =
         static_cast<int>(::SendMessageA(Handle(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    // -1 is no row: as an index it would mean every row, and its check would change them all.
+    if (index < 0) return;
     item.iSubItem = 1;
     item.pszText = const_cast<char*>(subItem.c_str());
     ::SendMessageA(Handle(), LVM_SETITEMTEXTA, index, reinterpret_cast<LPARAM>(&item));

@@ -19,71 +19,12 @@ const char kSelectDirectory[] = "Select Directory";
 constexpr int kIconId = 1000;
 constexpr int kTextId = 1001;
 
-// While a modal dialog runs, the program's other windows take no input (the backdrop's close box
-// would otherwise stack a second question on the first). The dialog's own owner is left to the
-// dialog, which disables and re-enables it itself and hands activation back to it.
-class TaskWindowsDisabled {
-public:
-    explicit TaskWindowsDisabled(HWND except) : except_(except), active_(::GetActiveWindow()) {
-        ::EnumThreadWindows(::GetCurrentThreadId(), &TaskWindowsDisabled::Collect,
-                            reinterpret_cast<LPARAM>(this));
-        for (HWND window : disabled_)
-            ::EnableWindow(window, FALSE);
-    }
-    ~TaskWindowsDisabled() {
-        for (HWND window : disabled_)
-            ::EnableWindow(window, TRUE);
-        if (active_ && !except_) ::SetActiveWindow(active_);
-    }
-    TaskWindowsDisabled(const TaskWindowsDisabled&) = delete;
-    TaskWindowsDisabled& operator=(const TaskWindowsDisabled&) = delete;
-
-private:
-    static BOOL CALLBACK Collect(HWND window, LPARAM self) {
-        auto* scope = reinterpret_cast<TaskWindowsDisabled*>(self);
-        if (window != scope->except_ && ::IsWindowVisible(window) && ::IsWindowEnabled(window))
-            scope->disabled_.push_back(window);
-        return TRUE;
-    }
-
-    HWND except_;
-    HWND active_;
-    std::vector<HWND> disabled_;
-};
-
-// Builds an in-memory dialog template: DLGTEMPLATE, its items, each DWORD-aligned.
-class DialogTemplate {
-public:
-    DialogTemplate(DWORD style, WORD items, const char* caption) {
-        Dword(style | DS_SETFONT);
-        Dword(0);
-        words_.insert(words_.end(), {items, 0, 0, 200, 80, 0, 0}); // count, x, y, cx, cy, no menu/class
-        Text(caption);
-        words_.push_back(8);
-        Text("MS Sans Serif");
-    }
-    void Item(DWORD style, WORD id, WORD atom, const char* text) {
-        if (words_.size() % 2) words_.push_back(0);
-        Dword(style | WS_CHILD | WS_VISIBLE);
-        Dword(0);
-        words_.insert(words_.end(), {0, 0, 40, 14, id, 0xFFFF, atom});
-        Text(text);
-        words_.push_back(0); // no creation data
-    }
-    const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
-
-private:
-    void Dword(DWORD value) { words_.insert(words_.end(), {LOWORD(value), HIWORD(value)}); }
-    void Text(const char* text) {
-        while (*text)
-            words_.push_back(static_cast<unsigned char>(*text++));
-        words_.push_back(0);
-    }
-    std::vector<WORD> words_;
-};
-
 constexpr WORD kButtonAtom = 0x0080;
 constexpr WORD kStaticAtom = 0x0082;
+
+void AppendDword(std::vector<WORD>& words, DWORD value) {
+    words.insert(words.end(), {LOWORD(value), HIWORD(value)});
+}
 
 void Place(HWND dialog, int id, int x, int y, int width, int height) {
     ::SetWindowPos(::GetDlgItem(dialog, id), nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -172,17 +113,67 @@ std::optional<std::string> PathOf(PIDLIST_ABSOLUTE folder) {
 
 } // namespace
 
+DialogTemplate::DialogTemplate(DWORD style, WORD items, const char* caption) {
+    AppendDword(words_, style | DS_SETFONT);
+    AppendDword(words_, 0);
+    words_.insert(words_.end(), {items, 0, 0, 200, 80, 0, 0}); // count, x, y, cx, cy, no menu/class
+    Text(caption);
+    words_.push_back(8);
+    Text("MS Sans Serif");
+}
+
+void DialogTemplate::Item(DWORD style, WORD id, WORD atom, const char* text) {
+    if (words_.size() % 2) words_.push_back(0);
+    AppendDword(words_, style | WS_CHILD | WS_VISIBLE);
+    AppendDword(words_, 0);
+    words_.insert(words_.end(), {0, 0, 40, 14, id, 0xFFFF, atom});
+    Text(text);
+    words_.push_back(0); // no creation data
+}
+
+// Through the ANSI code page, as the system widens the program's other texts.
+void DialogTemplate::Text(const char* text) {
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    const std::size_t at = words_.size();
+    words_.resize(at + static_cast<std::size_t>(length > 0 ? length : 1), 0);
+    if (length > 0)
+        ::MultiByteToWideChar(CP_ACP, 0, text, -1, reinterpret_cast<wchar_t*>(words_.data() + at), length);
+}
+
+ModalScope::ModalScope(HWND except) : except_(except), active_(::GetActiveWindow()) {
+    ::EnumThreadWindows(::GetCurrentThreadId(), &ModalScope::Collect, reinterpret_cast<LPARAM>(this));
+    for (HWND window : disabled_)
+        ::EnableWindow(window, FALSE);
+}
+
+ModalScope::~ModalScope() {
+    for (HWND window : disabled_)
+        ::EnableWindow(window, TRUE);
+    if (active_ && !except_ && ::IsWindow(active_)) ::SetActiveWindow(active_);
+}
+
+// No exception may cross back into the system: a list that cannot grow ends the search there.
+BOOL CALLBACK ModalScope::Collect(HWND window, LPARAM self) {
+    auto* scope = reinterpret_cast<ModalScope*>(self);
+    if (window == scope->except_ || !::IsWindowVisible(window) || !::IsWindowEnabled(window)) return TRUE;
+    try {
+        scope->disabled_.push_back(window);
+    } catch (...) {
+        return FALSE;
+    }
+    return TRUE;
+}
+
 void SetDialogScript(DialogScript* newScript) {
     script = newScript;
 }
 
 void ShowErrorDialog(const std::string& text) {
     if (script) return script->ErrorShown(text);
-    // Task-modal keeps every window of the program still; topmost keeps it above the wizard. An
-    // ownerless box hands activation to no one when it closes, so the wizard takes it back.
-    const HWND active = ::GetActiveWindow();
+    // Topmost keeps it above the wizard. An ownerless box hands activation to no one when it closes,
+    // so the scope gives it back to the window that had it.
+    ModalScope modal;
     ::MessageBoxA(nullptr, text.c_str(), "Error", MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST);
-    if (active && ::IsWindow(active)) ::SetActiveWindow(active);
 }
 
 ConfirmAnswer ShowConfirmDialog(HWND owner, const std::string& text) {
@@ -192,7 +183,7 @@ ConfirmAnswer ShowConfirmDialog(HWND owner, const std::string& text) {
     dialog.Item(SS_LEFT | SS_NOPREFIX, kTextId, kStaticAtom, "");
     dialog.Item(BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, IDYES, kButtonAtom, "&Yes");
     dialog.Item(BS_PUSHBUTTON | WS_TABSTOP, IDNO, kButtonAtom, "&No");
-    TaskWindowsDisabled others(owner);
+    ModalScope others(owner);
     const INT_PTR result =
         ::DialogBoxIndirectParamA(::GetModuleHandleA(nullptr), dialog.Get(), owner, ConfirmProcedure,
                                   reinterpret_cast<LPARAM>(text.c_str()));
@@ -216,7 +207,7 @@ std::optional<std::string> BrowseForFolder(HWND mainWindow) {
     info.lParam = reinterpret_cast<LPARAM>(mainWindow);
     PIDLIST_ABSOLUTE chosen = nullptr;
     {
-        TaskWindowsDisabled others(nullptr);
+        ModalScope others;
         chosen = ::SHBrowseForFolderA(&info);
     }
     if (!chosen) return std::nullopt;

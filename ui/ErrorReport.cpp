@@ -2,6 +2,7 @@
 #include "ui/ErrorReport.h"
 
 #include "platform/win32/Win32.h"
+#include "ui/Dialogs.h"
 
 namespace {
 
@@ -27,9 +28,12 @@ std::string CurrentMessage() {
     }
 }
 
+// Both windows take no input while the report is open, as with the program's other boxes; topmost, or
+// a report raised while the backdrop is active would open behind the always-on-top wizard.
 void Show(const std::string& title, const std::string& text) {
     if (reportHook) return reportHook(title, text);
-    ::MessageBoxA(::GetActiveWindow(), text.c_str(), title.c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+    ModalScope modal;
+    ::MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL | MB_TOPMOST);
 }
 
 } // namespace

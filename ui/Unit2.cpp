@@ -2,6 +2,7 @@
 #include "ui/Unit2.h"
 
 #include "engine/InstallState.h"
+#include "platform/Error.h"
 #include "platform/Resources.h"
 #include "ui/Banner.h"
 #include "ui/Dialogs.h"
@@ -69,6 +70,7 @@ void TForm2::Create(HINSTANCE instance) {
     const RECT frame = CentredFrame(dpi_);
     ::CreateWindowExA(kExStyle, kClassName, kCaption, kStyle, frame.left, frame.top, frame.right - frame.left,
                       frame.bottom - frame.top, nullptr, nullptr, instance, static_cast<Window*>(this));
+    if (!Handle()) throw platform::Error("Cannot create the wizard window");
     ::ShowWindow(Handle(), SW_SHOW);
     ::UpdateWindow(Handle());
 }

@@ -7,6 +7,9 @@
 
 #include <functional>
 
+#include "platform/Error.h"
+#include "ui/Unit1.h"
+
 namespace wizard_test {
 namespace {
 
@@ -131,6 +134,45 @@ TEST_F(RealDialogs, ErrorBoxHasOneOkThatEscapeAlsoPresses) {
     EXPECT_EQ(GetActiveWindow(), form->Handle()) << "the keyboard goes back to the wizard";
 }
 
+// The question, the error box and the top-level error report: while each is open neither the wizard
+// nor the backdrop takes input (the backdrop's close box would stack "Aborted by user?" on the box), and
+// both take it again once the box is answered.
+TEST_F(RealDialogs, EveryBoxDisablesBothWindowsWhileItIsOpen) {
+    TForm1 backdrop;
+    backdrop.Create(GetModuleHandleA(nullptr));
+    ShowWindow(backdrop.Handle(), SW_SHOWNOACTIVATE);
+    SetActiveWindow(form->Handle());
+    std::vector<std::string> seen;
+    auto expectBothDisabled = [&](WPARAM answer) {
+        return [&, answer](HWND dialog) {
+            seen.push_back(TextOf(dialog));
+            EXPECT_FALSE(IsWindowEnabled(form->Handle())) << TextOf(dialog);
+            EXPECT_FALSE(IsWindowEnabled(backdrop.Handle())) << TextOf(dialog);
+            PostMessageA(dialog, WM_COMMAND, answer, 0);
+        };
+    };
+    {
+        DialogDriver driver(expectBothDisabled(IDNO));
+        EXPECT_EQ(form->Confirm("Aborted by user?"), ConfirmAnswer::No);
+    }
+    {
+        DialogDriver driver(expectBothDisabled(IDOK));
+        form->ErrorDialog("Help files is not found");
+    }
+    {
+        SetReportHook(nullptr);
+        DialogDriver driver(expectBothDisabled(IDOK));
+        try {
+            throw platform::Error("Failed to create key Software\\Torvek");
+        } catch (...) {
+            ReportUnhandledError();
+        }
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"Confirm", "Error", ApplicationTitle(ThisProgram())}));
+    EXPECT_TRUE(IsWindowEnabled(form->Handle()));
+    EXPECT_TRUE(IsWindowEnabled(backdrop.Handle()));
+}
+
 class Browser : public RealDialogs {
 protected:
     // Checks what every browser shows, then runs `finish` on it.
@@ -213,6 +255,39 @@ TEST_F(Keyboard, TabSkipsDisabledButtonsAndOnlyTheFocusedButtonTakesEnter) {
     EXPECT_EQ(Page(), 1);
     Press(form->RadioButton2, VK_RETURN);
     EXPECT_EQ(Page(), 1) << "Enter on a radio button does nothing";
+}
+
+} // namespace
+} // namespace wizard_test
+
+namespace wizard_test {
+namespace {
+
+INT_PTR CALLBACK KeepDefaults(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
+
+// Captions and item texts go through the ANSI code page like every other text of the program: a byte
+// that the code page maps beyond Latin-1 (0x80 is the euro sign in 1252, a Cyrillic letter in 1251)
+// must not come out as the control character with the byte's number.
+TEST(DialogTemplateText, WidenedThroughTheAnsiCodePage) {
+    const char caption[] = "\x80 caption";
+    const char item[] = "\xC0\xE9 item";
+    wchar_t expectedCaption[32] = {}, expectedItem[32] = {};
+    MultiByteToWideChar(CP_ACP, 0, caption, -1, expectedCaption, 32);
+    MultiByteToWideChar(CP_ACP, 0, item, -1, expectedItem, 32);
+    ASSERT_NE(expectedCaption[0], L'\x80') << "this code page maps 0x80 to itself; the test needs one that does not";
+
+    DialogTemplate dialog(WS_POPUP | WS_CAPTION, 1, caption);
+    dialog.Item(SS_LEFT, 1001, 0x0082, item);
+    HWND window = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), dialog.Get(), nullptr, KeepDefaults, 0);
+    ASSERT_NE(window, nullptr);
+    wchar_t text[32] = {};
+    GetWindowTextW(window, text, 32);
+    EXPECT_EQ(std::wstring(text), std::wstring(expectedCaption));
+    GetDlgItemTextW(window, 1001, text, 32);
+    EXPECT_EQ(std::wstring(text), std::wstring(expectedItem));
+    DestroyWindow(window);
 }
 
 } // namespace

@@ -4,8 +4,8 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <iterator>
 
-#include "ui/Layout.h"
 
 namespace wizard_test {
 namespace {
@@ -62,62 +62,90 @@ protected:
     }
 };
 
-// What each kind must have become, beyond its place.
-void ExpectKind(HWND window, layout::Kind kind) {
+// Where each control must sit, written out apart from the layout table the wizard is built from (moving
+// a control in that table must fail here): parent, then left, top, width, height in pixels at 96 dpi.
+// Labels size themselves to their text: only their corner is given (width and height 0).
+struct Place {
+    const char* name;
+    const char* parent;
+    int left, top, width, height;
+};
+const Place kPlaces[] = {
+    {"Bevel1", "Form2", 8, 263, 549, 19},        {"Button2", "Form2", 308, 288, 75, 25},
+    {"Button1", "Form2", 389, 288, 75, 25},      {"Button3", "Form2", 479, 288, 75, 25},
+    {"Panel7", "Form2", 0, 0, 162, 280},         {"Image1", "Panel7", 0, 0, 162, 280},
+    {"Panel1", "Form2", 162, -2, 399, 280},      {"Panel2", "Form2", 162, -2, 399, 280},
+    {"Panel3", "Form2", 162, 0, 399, 280},       {"Panel5", "Form2", 162, 0, 399, 280},
+    {"Panel6", "Form2", 162, -2, 399, 280},      {"Panel4", "Form2", 162, 0, 399, 280},
+    {"Label1", "Panel1", 8, 8, 0, 0},            {"Label2", "Panel1", 8, 40, 0, 0},
+    {"Label9", "Panel1", 8, 40, 0, 0},           {"Label10", "Panel1", 8, 56, 0, 0},
+    {"Label8", "Panel1", 8, 248, 0, 0},          {"Label3", "Panel2", 8, 8, 0, 0},
+    {"Memo1", "Panel2", 8, 24, 377, 185},        {"RadioButton1", "Panel2", 8, 216, 113, 17},
+    {"RadioButton2", "Panel2", 8, 240, 113, 17}, {"Label7", "Panel3", 12, 8, 0, 0},
+    {"Label4", "Panel3", 12, 32, 0, 0},          {"Edit1", "Panel3", 12, 48, 377, 21},
+    {"Button4", "Panel3", 312, 72, 75, 25},      {"Label11", "Panel5", 8, 16, 0, 0},
+    {"Label12", "Panel5", 12, 173, 0, 0},        {"ProgressBar1", "Panel5", 15, 192, 369, 21},
+    {"Label13", "Panel6", 8, 8, 0, 0},           {"ListView2", "Panel6", 8, 32, 377, 145},
+    {"Button5", "Panel6", 232, 184, 75, 25},     {"Button6", "Panel6", 312, 184, 75, 25},
+    {"Label6", "Panel4", 8, 8, 0, 0},            {"CheckBox1", "Panel4", 8, 80, 153, 17},
+    {"CheckBox2", "Panel4", 8, 104, 97, 17},     {"CheckBox3", "Panel4", 8, 128, 121, 17},
+};
+
+bool StartsWith(const std::string& name, const char* prefix) {
+    return name.rfind(prefix, 0) == 0;
+}
+
+// What a control of this name must have become, beyond its place: its window class and style.
+void ExpectKind(HWND window, const std::string& name) {
     const LONG_PTR style = StyleOf(window);
-    switch (kind) {
-    case layout::Kind::Button:
+    if (StartsWith(name, "Button")) {
         EXPECT_EQ(style & BS_TYPEMASK, BS_PUSHBUTTON) << "never a default button";
-        break;
-    case layout::Kind::Radio: EXPECT_EQ(style & BS_TYPEMASK, BS_AUTORADIOBUTTON); break;
-    case layout::Kind::Check: EXPECT_EQ(style & BS_TYPEMASK, BS_AUTOCHECKBOX); break;
-    case layout::Kind::Edit: EXPECT_TRUE(style & ES_READONLY); break;
-    case layout::Kind::Memo:
+    } else if (StartsWith(name, "RadioButton")) {
+        EXPECT_EQ(style & BS_TYPEMASK, BS_AUTORADIOBUTTON);
+    } else if (StartsWith(name, "CheckBox")) {
+        EXPECT_EQ(style & BS_TYPEMASK, BS_AUTOCHECKBOX);
+    } else if (name == "Edit1") {
+        EXPECT_EQ(style & (ES_READONLY | ES_MULTILINE), ES_READONLY);
+    } else if (name == "Memo1") {
         EXPECT_EQ(style & (ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_HSCROLL),
                   ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_HSCROLL);
-        break;
-    case layout::Kind::Bevel: EXPECT_EQ(style & SS_TYPEMASK, SS_ETCHEDHORZ); break;
-    case layout::Kind::ListView:
+    } else if (name == "Bevel1") {
+        EXPECT_EQ(style & SS_TYPEMASK, SS_ETCHEDHORZ);
+    } else if (name == "ListView2") {
         EXPECT_EQ(style & LVS_TYPEMASK, LVS_REPORT);
         EXPECT_TRUE(SendMessageA(window, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_CHECKBOXES);
-        break;
-    default: break;
     }
 }
 
-TEST_F(WizardLayout, EveryControlSitsOnItsParentWhereTheTablePutsIt) {
+TEST_F(WizardLayout, EveryControlSitsOnItsParentWhereTheLayoutPutsIt) {
     const auto controls = ControlsByName(*form);
-    const layout::Table& table = layout::Form2();
-    ASSERT_EQ(controls.size(), table.rowCount);
-    for (std::size_t i = 0; i < table.rowCount; ++i) {
-        const layout::Row& row = table.rows[i];
-        SCOPED_TRACE(row.name);
-        HWND window = controls.at(row.name);
+    ASSERT_EQ(controls.size(), std::size(kPlaces));
+    for (const Place& place : kPlaces) {
+        const std::string name = place.name;
+        SCOPED_TRACE(name);
+        ASSERT_EQ(controls.count(name), 1u);
+        HWND window = controls.at(name);
         ASSERT_TRUE(IsWindow(window));
-        const HWND parent = std::strcmp(row.parent, "Form2") == 0 ? form->Handle() : controls.at(row.parent);
+        const HWND parent = std::strcmp(place.parent, "Form2") == 0 ? form->Handle() : controls.at(place.parent);
         EXPECT_EQ(GetParent(window), parent);
         const RECT r = InParent(window);
-        EXPECT_EQ(r.left, row.left);
-        const bool label = row.kind == layout::Kind::Label || row.kind == layout::Kind::BoldLabel;
-        if (label) {
-            EXPECT_EQ(r.top, row.top);
-            if (*row.text) {
-                EXPECT_GT(r.right - r.left, 0) << "sized to its text";
-            }
-        } else if (row.kind == layout::Kind::Bevel) {
-            EXPECT_EQ(r.top, row.top + row.height - 2) << "only the bottom line";
-            EXPECT_EQ(r.bottom, row.top + row.height);
-            EXPECT_EQ(r.right - r.left, row.width);
+        EXPECT_EQ(r.left, place.left);
+        if (StartsWith(name, "Label")) {
+            EXPECT_EQ(r.top, place.top);
+        } else if (name == "Bevel1") {
+            EXPECT_EQ(r.top, place.top + place.height - 2) << "only the bottom line";
+            EXPECT_EQ(r.bottom, place.top + place.height);
+            EXPECT_EQ(r.right - r.left, place.width);
         } else {
-            EXPECT_EQ(r.top, row.top);
-            EXPECT_EQ(r.right - r.left, row.width);
-            EXPECT_EQ(r.bottom - r.top, row.height);
+            EXPECT_EQ(r.top, place.top);
+            EXPECT_EQ(r.right - r.left, place.width);
+            EXPECT_EQ(r.bottom - r.top, place.height);
         }
-        ExpectKind(window, row.kind);
-        EXPECT_EQ(IsWindowEnabled(window) != FALSE, !(row.state & layout::Disabled));
-        if (row.kind == layout::Kind::Radio || row.kind == layout::Kind::Check) {
-            EXPECT_EQ(SendMessageA(window, BM_GETCHECK, 0, 0) == BST_CHECKED,
-                      (row.state & layout::Checked) != 0);
+        ExpectKind(window, name);
+        EXPECT_EQ(IsWindowEnabled(window) != FALSE, name != "Button2") << "only Back starts disabled";
+        if (StartsWith(name, "RadioButton") || StartsWith(name, "CheckBox")) {
+            const bool ticked = name == "RadioButton2" || StartsWith(name, "CheckBox");
+            EXPECT_EQ(SendMessageA(window, BM_GETCHECK, 0, 0) == BST_CHECKED, ticked);
         }
     }
 }
@@ -206,14 +234,9 @@ TEST_F(WizardLayout, ButtonsTabInOrderNextBackCancel) {
 
 TEST_F(WizardLayout, FontsAreMsSansSerifElevenAndTheTitleBoldSixteen) {
     const auto controls = ControlsByName(*form);
-    const layout::Table& table = layout::Form2();
-    for (std::size_t i = 0; i < table.rowCount; ++i) {
-        const layout::Row& row = table.rows[i];
-        using layout::Kind;
-        if (row.kind == Kind::Panel || row.kind == Kind::Page || row.kind == Kind::Progress ||
-            row.kind == Kind::Image || row.kind == Kind::Bevel)
-            continue;
-        const std::string name = row.name;
+    for (const Place& place : kPlaces) {
+        const std::string name = place.name;
+        if (StartsWith(name, "Panel") || name == "ProgressBar1" || name == "Image1" || name == "Bevel1") continue;
         const LOGFONTA font = FontOf(controls.at(name));
         EXPECT_STREQ(font.lfFaceName, "MS Sans Serif") << name;
         EXPECT_EQ(font.lfHeight, name == "Label1" ? -16 : -11) << name;
@@ -277,6 +300,29 @@ TEST_F(WizardLayout, BannerProgressAndListAreReady) {
     EXPECT_EQ(form->ListView2.Count(), 0);
 }
 
+WNDPROC listProcedure = nullptr;
+
+// The list as it answers when an insert fails (out of memory): -1, no row.
+LRESULT CALLBACK RefuseInserts(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == LVM_INSERTITEMA) return -1;
+    return CallWindowProcA(listProcedure, list, message, wParam, lParam);
+}
+
+// -1 as a row index means every row: a failed insert must not tick or clear the rows already there.
+TEST_F(WizardLayout, AFailedListInsertLeavesTheOtherRowsAlone) {
+    ListView& list = form->ListView2;
+    list.AddItem(".asm", "Torvek Pellum Module", false);
+    list.AddItem(".inc", "Torvek Pellum Including File", false);
+    listProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(list.Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RefuseInserts)));
+    list.AddItem(".rc", "Torvek Pellum Resource Description File", true);
+    SetWindowLongPtrA(list.Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(listProcedure));
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_FALSE(list.IsChecked(0));
+    EXPECT_FALSE(list.IsChecked(1));
+    EXPECT_EQ(list.ItemText(1, 1), "Torvek Pellum Including File");
+}
+
 TEST_F(WizardLayout, TheTwoRadioButtonsAreOneGroup) {
     Click(form->Button1);
     Click(form->RadioButton1);
@@ -287,25 +333,18 @@ TEST_F(WizardLayout, TheTwoRadioButtonsAreOneGroup) {
     EXPECT_TRUE(form->RadioButton2.IsChecked());
 }
 
-} // namespace
-} // namespace wizard_test
-
-namespace wizard_test {
-namespace {
-
 // A label sized to its text must show all of it: the same ink as when it has room to spare.
 TEST_F(WizardLayout, LabelsShowTheirWholeText) {
     const auto controls = ControlsByName(*form);
-    const layout::Table& table = layout::Form2();
-    for (std::size_t i = 0; i < table.rowCount; ++i) {
-        const layout::Row& row = table.rows[i];
-        if (row.kind != layout::Kind::Label && row.kind != layout::Kind::BoldLabel) continue;
-        HWND label = controls.at(row.name);
+    for (const Place& place : kPlaces) {
+        if (!StartsWith(place.name, "Label")) continue;
+        HWND label = controls.at(place.name);
         RECT own;
         GetClientRect(label, &own);
+        EXPECT_EQ(own.right > 0, TextOf(label) != "") << place.name << " is sized to its text";
         const int fitted = RightmostInk(label, own.right, own.bottom);
         SetWindowPos(label, nullptr, 0, 0, own.right + 20, own.bottom, SWP_NOMOVE | SWP_NOZORDER);
-        EXPECT_EQ(fitted, RightmostInk(label, own.right + 20, own.bottom)) << row.name;
+        EXPECT_EQ(fitted, RightmostInk(label, own.right + 20, own.bottom)) << place.name;
     }
 }
 
