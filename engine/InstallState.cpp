@@ -5,7 +5,6 @@
 #include "platform/Error.h"
 #include "platform/Files.h"
 
-#include <algorithm>
 
 namespace {
 
@@ -16,7 +15,7 @@ bool EndsWithDelimiter(const std::string& path) {
 }
 
 bool IsUncPath(const std::string& path) {
-    return path.rfind("\\\\", 0) == 0;
+    return path.compare(0, 2, "\\\\") == 0;
 }
 
 bool HasDrive(const std::string& path) {
@@ -93,7 +92,6 @@ void FinaliseFolder(const std::string& folderText) {
 }
 
 void InitInstallState() {
-    DefaultFolder();
     if (FindInstalledCopy()) {
         // The mode is fixed before the path is read, so a bad stored value still leaves a reinstall.
         state.InstallMode = InstallMode::Reinstall;
@@ -107,10 +105,10 @@ bool ForceDirectories(const std::string& folder) {
     // A relative name would depend on whatever the current folder happens to be.
     if (folder.empty() || !IsRooted(folder)) throw platform::Error("Unable to create directory");
     std::string dir = folder;
-    while (dir.size() > 1 && EndsWithDelimiter(dir))
+    while (EndsWithDelimiter(dir))
         dir.pop_back();
-    const std::string drive = DrivePart(dir);
-    if (dir.size() <= std::max<std::size_t>(drive.size(), 1) || platform::DirectoryExists(dir)) return true;
+    // A drive or share is where the tree starts: it is never made.
+    if (dir.size() <= DrivePart(dir).size() || platform::DirectoryExists(dir)) return true;
     const std::string parent = FolderPart(dir);
     if (!parent.empty() && !ForceDirectories(parent + '\\')) return false;
     return platform::CreateDirectory(dir);

@@ -147,6 +147,41 @@ TEST_F(Associations, EachOfTheFourWritesCanFailAndStopsTheRest) {
     }
 }
 
+// The count the wizard keeps may be smaller than the table (the list shows no more rows) or larger
+// (never beyond the table's four rows); before the page opens there is no table at all.
+TEST_F(Associations, TheKeptCountAndAMissingTableAreRespected) {
+    ShowAssociations(list, 4);
+    ReadChecks(list, 4);
+    RegisterAssociations(State().Associations.get(), kTarget);
+    EXPECT_TRUE(list.items.empty());
+    EXPECT_TRUE(world.keysWritten.empty());
+
+    count = BuildAssociations();
+    ShowAssociations(list, 2);
+    EXPECT_EQ(list.items.size(), 2u);
+    ShowAssociations(list, 6);
+    EXPECT_EQ(list.items.size(), 2u + 4u);
+    for (auto& item : list.items)
+        item.checked = false;
+    ReadChecks(list, 2);
+    EXPECT_FALSE(State().Associations[1].Checked);
+    EXPECT_TRUE(State().Associations[2].Checked) << "beyond the count the table keeps its ticks";
+    ReadChecks(list, 6);
+    EXPECT_FALSE(State().Associations[3].Checked);
+}
+
+TEST_F(Associations, TheShellIsToldOnlyWhenSomethingWasWritten) {
+    for (const char* ext : {"asm", "inc", "rc", "kelp"})
+        for (const std::string& key : {std::string("HKCR\\.") + ext, std::string("HKCR\\TorvekPellum.") + ext,
+                                      std::string("HKCR\\TorvekPellum.") + ext + "\\DefaultIcon",
+                                      std::string("HKCR\\TorvekPellum.") + ext + "\\Shell\\Open\\Command"})
+            world.uncreatableKeys.insert(key);
+    OpenPage();
+    Register();
+    EXPECT_TRUE(world.keysWritten.empty());
+    EXPECT_EQ(world.associationNotices, 0);
+}
+
 TEST_F(Associations, TheListDecidesEvenForARowTheTableHadCleared) {
     OpenPage();
     State().Associations[2].Checked = false; // .rc cleared in the table...

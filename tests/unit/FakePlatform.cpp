@@ -132,9 +132,15 @@ std::string SystemDirectory() {
     return world.systemDirectory;
 }
 
-bool DirectoryExists(const std::string& path) {
+// The fake's own look, which the engine's questions are not counted with.
+static bool FolderThere(const std::string& path) {
     const std::string dir = fake::TrimDelimiters(path);
     return world.drives.count(dir) || world.folders.count(dir);
+}
+
+bool DirectoryExists(const std::string& path) {
+    world.folderLookups.insert(fake::TrimDelimiters(path));
+    return FolderThere(path);
 }
 
 // Like the real file system, a doubled separator inside a path names the same file.
@@ -151,16 +157,16 @@ bool FileExists(const std::string& path) {
 
 bool CreateDirectory(const std::string& path) {
     const std::string dir = fake::TrimDelimiters(path);
-    if (dir.empty() || world.failingFolders.count(dir) || world.files.count(dir) || DirectoryExists(dir))
+    if (dir.empty() || world.failingFolders.count(dir) || world.files.count(dir) || FolderThere(dir))
         return false;
-    if (!DirectoryExists(fake::Parent(dir))) return false;
+    if (!FolderThere(fake::Parent(dir))) return false;
     world.folders.insert(dir);
     return true;
 }
 
 // All or nothing, as the real one: an old file changes only when the new content is complete.
 WriteResult WriteWholeFile(const std::string& path, const void* bytes, std::size_t size) {
-    if (!DirectoryExists(fake::Parent(path))) return {WriteFailure::NoFolder, false};
+    if (!FolderThere(fake::Parent(path))) return {WriteFailure::NoFolder, false};
     if (world.folders.count(path)) return {WriteFailure::AccessDenied, false};
     const bool existed = world.files.count(path) > 0;
     if (existed && world.readOnlyFiles.count(path)) return {WriteFailure::ReadOnly, true};

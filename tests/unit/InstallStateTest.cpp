@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "engine/Associations.h"
 #include "engine/InstallState.h"
 #include "engine/RegistryRecords.h"
 #include "platform/Error.h"
@@ -23,6 +24,7 @@ TEST_F(FolderRules, DefaultFolderComesFromTheSystemDirectoryDrive) {
     EXPECT_EQ(DefaultFolder(), "C:\\Program Files\\");
     world.systemDirectory = "D:\\WINNT\\System32";
     EXPECT_EQ(DefaultFolder(), "D:\\Program Files\\");
+    State().InstallMode = InstallMode::Reinstall;
     ProposeFreshFolder();
     EXPECT_EQ(State().InstallFolder, "D:\\Program Files\\Torvek\\Pellum 3.9.8.7");
     EXPECT_EQ(State().InstallMode, InstallMode::Fresh);
@@ -78,6 +80,24 @@ TEST_F(FolderRules, ForceDirectoriesReportsFailureBelowAFileOrOnAMissingDrive) {
     EXPECT_FALSE(ForceDirectories("Q:\\nowhere"));
     EXPECT_TRUE(ForceDirectories("\\\\server\\share\\"));
     EXPECT_TRUE(ForceDirectories("C:\\"));
+    // A drive root, a server or a share is where a tree starts: nothing is made there, not even asked.
+    EXPECT_TRUE(ForceDirectories("Q:\\"));
+    EXPECT_TRUE(ForceDirectories("\\\\server"));
+    // Rooted on the current drive: tried, not refused like a relative name.
+    EXPECT_FALSE(ForceDirectories("\\Tools\\"));
+    EXPECT_TRUE(world.folders.empty());
+}
+
+// Unit tests run many installs in one process; each starts from a new process's state.
+TEST_F(FolderRules, ResettingTheStateForgetsTheWholeRun) {
+    State() = {InstallMode::Reinstall, 4, "C:\\X\\", "X.exe", "%X%", {}, {{1, "a", "b"}}};
+    BuildAssociations();
+    ResetInstallState();
+    EXPECT_EQ(State().InstallMode, InstallMode::Fresh);
+    EXPECT_EQ(State().WizardPage, 0);
+    EXPECT_EQ(State().InstallFolder + State().MainFileName + State().ExpandableInstallPath, "");
+    EXPECT_FALSE(State().Associations);
+    EXPECT_TRUE(State().SkippedEntries.empty());
 }
 
 // A network folder: the share is where the tree starts, like a drive; only the folders below it are made.

@@ -57,6 +57,17 @@ TEST_F(Extraction, WritesEveryEntryInPlaceWithOneStepEach) {
     EXPECT_TRUE(State().SkippedEntries.empty());
 }
 
+// Entries of one folder follow each other: the folder is looked up once for all of them.
+TEST_F(Extraction, AFolderIsLookedUpOnceForItsRunOfEntries) {
+    fake::AddFolderTree(Path("Data"));
+    fake::AddEntry(1, "TorvekKel3.exe", "main");
+    for (unsigned n = 2; n <= 5; ++n)
+        fake::AddEntry(n, "Data/f" + std::to_string(n), "x");
+    ExtractPayload();
+    EXPECT_EQ(world.files.size(), 5u);
+    EXPECT_EQ(world.folderLookups.count(Path("Data")), 1u);
+}
+
 TEST_F(Extraction, WritesStraightFromTheResourceBytes) {
     AddCatalogue(3);
     ExtractPayload();

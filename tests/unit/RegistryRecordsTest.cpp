@@ -41,6 +41,15 @@ TEST_F(RegistryRecords, WritesTheProductKeyAndTheUninstallEntry) {
     EXPECT_EQ(fake::FindValue(kUninstall, "DisplayName")->type, platform::kRegSz);
     EXPECT_EQ(ui.statuses, std::vector<std::string>{"Creating registry information"});
     EXPECT_EQ(ui.steps, 1);
+    EXPECT_EQ(ui.pumps, 2) << "after the status and after the step";
+}
+
+// Another program's maker key that this user may read but not write is left as it is: only the
+// product key is created below it.
+TEST_F(RegistryRecords, AnExistingMakerKeyIsNotCreatedAgain) {
+    world.registry["HKLM\\Software\\Torvek"].fullAccess = false;
+    WriteProductKeys();
+    EXPECT_EQ(Text(fake::FindValue(kProduct, "InstallPath")), "C:\\Program Files\\Torvek\\Pellum 3.9.8.7\\");
 }
 
 TEST_F(RegistryRecords, SiblingKeysOfTheMakerAreLeftAlone) {
@@ -90,6 +99,10 @@ TEST_F(RegistryRecords, AValueThatCannotBeWrittenNamesTheValue) {
 
 TEST_F(RegistryRecords, InstalledCopyIsTheProductKeyEvenWithoutAPath) {
     EXPECT_FALSE(FindInstalledCopy());
+    EXPECT_EQ(ReadInstallPath(), "");
+    world.registry[kProduct].openable = false;
+    EXPECT_EQ(ReadInstallPath(), "") << "a key that cannot be opened reads as empty";
+    world.registry.erase(kProduct);
     world.registry[kProduct];
     EXPECT_TRUE(FindInstalledCopy());
     EXPECT_EQ(ReadInstallPath(), "");
