@@ -25,9 +25,11 @@ void RestrictDllSearch() {
 void RunMessageLoop(TForm2& wizard) {
     MSG message;
     while (!wizard.QuitRequested() && ::GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (wizard.TranslateDialogKey(message)) continue;
-        ::TranslateMessage(&message);
-        ::DispatchMessageA(&message);
+        if (!wizard.PreTranslateMessage(message)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageA(&message);
+        }
+        wizard.KeepFocusUsable();
     }
 }
 
@@ -39,6 +41,7 @@ void Run(HINSTANCE instance) {
     TForm2 form2(&form1);
     form1.SetCloseRequestHandler(TForm2::CloseRequest, &form2);
     form2.Create(instance);
+    form1.SetKeyboardWindow(form2.Handle());
     platform::SetShellOwner(form1.Handle());
     form1.ShowMaximised();
     // Showing the backdrop activated it; the keyboard belongs to the wizard in front of it.

@@ -37,6 +37,12 @@ void Label::AutoSize() const {
     ::InvalidateRect(Handle(), nullptr, TRUE);
 }
 
+void RadioButton::SetSelected(bool selected) const {
+    SetChecked(selected);
+    const LONG_PTR style = ::GetWindowLongPtrA(Handle(), GWL_STYLE);
+    ::SetWindowLongPtrA(Handle(), GWL_STYLE, selected ? style | WS_TABSTOP : style & ~static_cast<LONG_PTR>(WS_TABSTOP));
+}
+
 void ProgressBar::StepIt() const {
     ::SendMessageA(Handle(), PBM_STEPIT, 0, 0);
 }
@@ -70,6 +76,10 @@ void ListView::SetChecked(int index, bool checked) {
 
 int ListView::Count() const {
     return static_cast<int>(::SendMessageA(Handle(), LVM_GETITEMCOUNT, 0, 0));
+}
+
+void ListView::FocusRow(int index) const {
+    ListView_SetItemState(Handle(), index, LVIS_FOCUSED, LVIS_FOCUSED);
 }
 
 std::string ListView::ItemText(int index, int column) const {

@@ -56,7 +56,12 @@ public:
     }
 };
 
-using RadioButton = CheckBox;
+// The selected choice of a group is checked and is the group's one tab stop, so that Tab lands on it.
+class RadioButton : public CheckBox {
+public:
+    using CheckBox::CheckBox;
+    void SetSelected(bool selected) const;
+};
 using Edit = Control;
 using Memo = Control;
 using Panel = Control;
@@ -78,6 +83,8 @@ public:
     void SetChecked(int index, bool checked) override;
     int Count() const;
     std::string ItemText(int index, int column) const;
+    // The row the keyboard acts on (Space ticks it, the arrows move from it), without selecting it.
+    void FocusRow(int index) const;
 };
 
 // A static picture; the bitmap stays owned by whoever made it.

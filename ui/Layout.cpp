@@ -75,7 +75,9 @@ WindowClass ClassOf(Kind kind) {
     case Kind::Label:
     case Kind::BoldLabel: return {"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0};
     case Kind::Button: return {"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0};
-    case Kind::Radio: return {"BUTTON", BS_AUTORADIOBUTTON | WS_TABSTOP, 0};
+    // Not an automatic radio button: on Windows those select themselves when the keyboard focus reaches
+    // them. The wizard selects a choice only when the user makes it; the selected one is the tab stop.
+    case Kind::Radio: return {"BUTTON", BS_RADIOBUTTON, 0};
     case Kind::Check: return {"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0};
     case Kind::Edit: return {"EDIT", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
     case Kind::Memo:
@@ -97,6 +99,7 @@ DWORD StateStyle(unsigned state) {
     if (state & Shown) style |= WS_VISIBLE;
     if (state & Disabled) style |= WS_DISABLED;
     if (state & ReadOnly) style |= ES_READONLY;
+    if (state & Group) style |= WS_GROUP;
     return style;
 }
 
@@ -111,8 +114,16 @@ HWND Named(const Table& table, const std::vector<HWND>& windows, HWND root, cons
     return root;
 }
 
+// The read-only licence box has no use for Tab, Enter or Escape: it leaves them to the dialog manager
+// (Tab moves on instead of staying in the box) and keeps the arrow and page keys for scrolling.
+LRESULT CALLBACK PassDialogKeysOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+    return message == WM_GETDLGCODE ? result & ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB) : result;
+}
+
 HWND CreateRow(const Row& row, HWND parent, int id, const Fonts& fonts, int dpi) {
-    const WindowClass windowClass = ClassOf(row.kind);
+    WindowClass windowClass = ClassOf(row.kind);
+    if (row.kind == Kind::Radio && (row.state & Checked)) windowClass.style |= WS_TABSTOP;
     const RECT r = RowRectangle(row, dpi);
     const auto instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(parent, GWLP_HINSTANCE));
     HWND window = ::CreateWindowExA(windowClass.exStyle, windowClass.name, row.text,
@@ -125,6 +136,7 @@ HWND CreateRow(const Row& row, HWND parent, int id, const Fonts& fonts, int dpi)
     if (row.kind == Kind::ListView)
         ::SendMessageA(window, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
     if (IsLabel(row.kind)) Label(window).AutoSize();
+    if (row.kind == Kind::Memo) ::SetWindowSubclass(window, PassDialogKeysOn, 0, 0);
     // An etched line grows by its edge when created; it must keep the table's length.
     if (row.kind == Kind::Bevel)
         ::SetWindowPos(window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,

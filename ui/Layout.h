@@ -24,7 +24,8 @@ enum class Kind {
     Bevel
 };
 
-enum StateFlag : unsigned { Hidden = 0, Shown = 1, Disabled = 2, Checked = 4, ReadOnly = 8 };
+// Group starts a group of controls the arrow keys move within (the agreement's two choices).
+enum StateFlag : unsigned { Hidden = 0, Shown = 1, Disabled = 2, Checked = 4, ReadOnly = 8, Group = 16 };
 
 struct Row {
     const char* name;

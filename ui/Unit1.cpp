@@ -11,6 +11,7 @@ constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr int kDesignClientWidth = 652;
 constexpr int kDesignClientHeight = 329;
 
+constexpr UINT kHandOnKeyboard = WM_APP + 1;
 constexpr int kGradientSize = 500;
 constexpr int kGradientRowBytes = kGradientSize * 3;
 
@@ -100,9 +101,20 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (HasGradient()) return 1; // Image1 covers the whole client area
         break;
     case WM_CLOSE: FormCloseQuery(); return 0; // never DefWindowProc's DestroyWindow
+    // Handed on after the activation has settled: changing it inside WM_ACTIVATE would fight the
+    // system's own switch, and a click on the close box must still reach the close box.
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE && keyboardWindow_) ::PostMessageA(Handle(), kHandOnKeyboard, 0, 0);
+        return Default(message, wParam, lParam);
+    case kHandOnKeyboard: HandOnKeyboard(); return 0;
     case WM_GETFONT: return reinterpret_cast<LRESULT>(font_.Get());
     }
     return Default(message, wParam, lParam);
+}
+
+void TForm1::HandOnKeyboard() {
+    if (::GetActiveWindow() == Handle() && ::IsWindowEnabled(keyboardWindow_) && ::IsWindowVisible(keyboardWindow_))
+        ::SetActiveWindow(keyboardWindow_);
 }
 
 void TForm1::FormCloseQuery() {

@@ -30,6 +30,9 @@ public:
     void ShowMaximised();
     // The close request: runs the wizard's close-request behaviour; the window never closes itself.
     void SetCloseRequestHandler(CloseRequestHandler handler, void* context);
+    // The backdrop has nothing to type into: when it is activated (a click on it), it hands the
+    // activation, and with it the keyboard, on to this window, unless a message box holds it disabled.
+    void SetKeyboardWindow(HWND window) { keyboardWindow_ = window; }
 
     const std::string& Title() const { return title_; }
     bool HasGradient() const { return !image1_.empty(); }
@@ -39,6 +42,7 @@ protected:
 
 private:
     void FormCloseQuery();
+    void HandOnKeyboard();
     void FormPaint();
     void Draw(HDC dc);
     void DrawImage1(HDC dc);
@@ -49,6 +53,7 @@ private:
     gdi::Font titleFont_; // Label1 and Label2
     std::vector<unsigned char> image1_;
     std::string title_;
+    HWND keyboardWindow_ = nullptr;
     CloseRequestHandler closeHandler_ = nullptr;
     void* closeContext_ = nullptr;
 };

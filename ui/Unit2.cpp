@@ -42,13 +42,6 @@ std::string ProductTitle() {
     return std::string(ProductIdentity::kProductName) + ProductIdentity::kVersion;
 }
 
-bool IsPushButton(HWND window) {
-    char className[16] = {};
-    ::GetClassNameA(window, className, sizeof className);
-    const auto type = ::GetWindowLongPtrA(window, GWL_STYLE) & BS_TYPEMASK;
-    return ::lstrcmpiA(className, "Button") == 0 && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
-}
-
 } // namespace
 
 TForm2::TForm2(TForm1* backdrop) : backdrop_(backdrop) {}
@@ -71,6 +64,8 @@ void TForm2::Create(HINSTANCE instance) {
     ::CreateWindowExA(kExStyle, kClassName, kCaption, kStyle, frame.left, frame.top, frame.right - frame.left,
                       frame.bottom - frame.top, nullptr, nullptr, instance, static_cast<Window*>(this));
     if (!Handle()) throw platform::Error("Cannot create the wizard window");
+    // Focus rectangles hidden or shown as the system's dialogs start, by how the last input came.
+    ::SendMessageA(Handle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
     ::ShowWindow(Handle(), SW_SHOW);
     ::UpdateWindow(Handle());
 }
@@ -108,7 +103,15 @@ LRESULT TForm2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         FormCloseQuery(canClose);
         return 0; // the window never closes itself; only Terminate ends the program
     }
-    case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        KeepFocusUsable();
+        return 0;
+    // Not DefWindowProc, which would put the focus on the frame, where no key does anything.
+    case WM_ACTIVATE: OnActivate(LOWORD(wParam) != WA_INACTIVE); return 0;
+    // The dialog manager's requests, which a plain window has to answer itself.
+    case WM_NEXTDLGCTL: NextControl(wParam, lParam); return 0;
+    case DM_GETDEFID: return FocusedPushButtonId();
     }
     return Default(message, wParam, lParam);
 }
@@ -134,11 +137,12 @@ void TForm2::OnCommand(int id, int code) {
     case Form2Id::Button6:
         if (clicked) Button6Click();
         return;
+    // A choice is made by a click, Space or the arrow keys, never by the focus arriving on it.
     case Form2Id::RadioButton1:
-        if (clicked) RadioButton1Click();
+        if (clicked && !movingFocus_) ChooseAgreement(true);
         return;
     case Form2Id::RadioButton2:
-        if (clicked) RadioButton2Click();
+        if (clicked && !movingFocus_) ChooseAgreement(false);
         return;
     case Form2Id::Edit1:
         if (code == EN_CHANGE) Edit1Change();
@@ -203,15 +207,19 @@ void TForm2::StepProgress() {
 // A quit request found here must not end a step half-way: it is only remembered, and the main loop
 // ends once the running handler has returned.
 void TForm2::PumpMessages() {
+    // The step that pumps has usually just changed the page or disabled the focused button.
+    KeepFocusUsable();
     MSG message;
     while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
             quitSeen_ = true;
             continue;
         }
-        if (TranslateDialogKey(message)) continue;
-        ::TranslateMessage(&message);
-        ::DispatchMessageA(&message);
+        if (!PreTranslateMessage(message)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageA(&message);
+        }
+        KeepFocusUsable();
     }
 }
 
@@ -226,20 +234,4 @@ ConfirmAnswer TForm2::Confirm(const std::string& text) {
 void TForm2::Terminate() {
     terminated_ = true;
     ::PostQuitMessage(0);
-}
-
-// No default or cancel button: Enter works only on the focused push button, Escape on nothing.
-bool TForm2::TranslateDialogKey(const MSG& message) {
-    if (message.message != WM_KEYDOWN || !Handle() || !::IsChild(Handle(), message.hwnd)) return false;
-    if (message.wParam == VK_TAB) {
-        const bool backwards = ::GetKeyState(VK_SHIFT) < 0;
-        if (HWND next = ::GetNextDlgTabItem(Handle(), message.hwnd, backwards ? TRUE : FALSE))
-            ::SetFocus(next);
-        return true;
-    }
-    if (message.wParam == VK_RETURN && IsPushButton(message.hwnd)) {
-        Button(message.hwnd).Click();
-        return true;
-    }
-    return false;
 }

@@ -34,9 +34,13 @@ public:
     bool Terminated() const { return terminated_; }
     int AssociationCount() const { return associationCount_; }
 
-    // Tab between tab stops and Enter on a focused push button; true when the key was used. The
-    // message loops call it before dispatching.
-    bool TranslateDialogKey(const MSG& message);
+    // The wizard's keyboard, for the message loops to call before dispatching: the arrow keys on the
+    // agreement's choices, then the system's dialog manager (Tab and Shift+Tab through the tab stops,
+    // Enter on the focused push button; Escape reaches nothing). True when the message was used.
+    bool PreTranslateMessage(MSG& message);
+    // The message loops call this after every message: the keyboard focus is always on a usable
+    // control, or kept for when the wizard is active again.
+    void KeepFocusUsable();
 
     // For TForm1::SetCloseRequestHandler: the backdrop's close request is the wizard's.
     static void CloseRequest(void* form);
@@ -85,6 +89,17 @@ private:
     void OnCommand(int id, int code);
     HWND MainWindow() const;
 
+    // Focus and keyboard.
+    bool Usable(HWND control) const;
+    HWND FirstUsableControl() const;
+    void FocusControl(HWND control);
+    void OnActivate(bool active);
+    void NextControl(WPARAM which, LPARAM byHandle);
+    LRESULT FocusedPushButtonId() const;
+    bool MoveInAgreementGroup(const MSG& message);
+    void ChooseAgreement(bool agree);
+    void ShowKeyboardCues();
+
     // Page steps.
     void AdjustWelcomePage();
     void FreshForward(int page);
@@ -107,6 +122,10 @@ private:
     bool quitSeen_ = false;
     bool terminated_ = false;
     bool bannerLoaded_ = false;
+    HWND lastFocus_ = nullptr; // the control that gets the focus back when the wizard is active again
+    bool movingFocus_ = false; // the focus is being moved by the wizard, not chosen by the user
+    HWND displaced_ = nullptr; // a control whose focus was moved away because it became unusable...
+    HWND stand_in_ = nullptr;  // ...and the control that holds the focus for it meanwhile
     gdi::Font font_;
     gdi::Font boldFont_;
     gdi::Bitmap banner_;

@@ -132,6 +132,7 @@ void TForm2::InstallStep() {
     Button1.SetText("Next");
     associationCount_ = BuildAssociations();
     ShowAssociations(ListView2, associationCount_);
+    ListView2.FocusRow(0);
     PumpMessages();
 }
 

@@ -355,6 +355,101 @@ int RegSetCommand(char** argv) {
     return 0;
 }
 
+// The control that has the keyboard focus in the thread that owns the window (GetGUIThreadInfo reads
+// another thread's state without asking it), and the thread's active window.
+int FocusCommand(char** argv) {
+    HWND top = NeedWindow(argv[2]);
+    if (!top) return 1;
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(top, nullptr), &info)) return Fail("GetGUIThreadInfo failed");
+    std::string text = info.hwndFocus ? WindowText(info.hwndFocus) : "";
+    text = text.substr(0, text.find_first_of("\r\n")).substr(0, 60);
+    std::printf("focus=%s:%s\nactive=%s\n", info.hwndFocus ? ClassOf(info.hwndFocus).c_str() : "none",
+                text.c_str(), info.hwndActive ? WindowText(info.hwndActive).c_str() : "none");
+    return 0;
+}
+
+struct KeyName {
+    const char* name;
+    WORD key;
+};
+constexpr KeyName kKeys[] = {{"tab", VK_TAB},       {"enter", VK_RETURN}, {"escape", VK_ESCAPE},
+                             {"space", VK_SPACE},   {"up", VK_UP},        {"down", VK_DOWN},
+                             {"left", VK_LEFT},     {"right", VK_RIGHT},  {"pagedown", VK_NEXT},
+                             {"pageup", VK_PRIOR}};
+
+INPUT KeyInput(WORD key, bool up) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return input;
+}
+
+// Real key presses through the system's input queue, to whatever window has the keyboard, as a
+// person types them: "tab", "shift+tab", "enter", ... Keys whose effect the next key depends on (one
+// that opens a dialog) are best sent one call at a time, waiting for that effect in between.
+int KeysCommand(int argc, char** argv) {
+    for (int i = 2; i < argc; ++i) {
+        std::string name = argv[i];
+        const bool shift = name.rfind("shift+", 0) == 0;
+        if (shift) name = name.substr(6);
+        WORD key = 0;
+        for (const KeyName& known : kKeys)
+            if (name == known.name) key = known.key;
+        if (!key) return Fail("unknown key " + std::string(argv[i]));
+        std::vector<INPUT> inputs;
+        if (shift) inputs.push_back(KeyInput(VK_SHIFT, false));
+        inputs.push_back(KeyInput(key, false));
+        inputs.push_back(KeyInput(key, true));
+        if (shift) inputs.push_back(KeyInput(VK_SHIFT, true));
+        if (::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) != inputs.size())
+            return Fail("SendInput failed");
+    }
+    std::printf("typed %d keys\n", argc - 2);
+    return 0;
+}
+
+// A real mouse click at a point of the window's client area, through the system's input queue.
+int ClickAtCommand(char** argv) {
+    HWND top = NeedWindow(argv[2]);
+    if (!top) return 1;
+    POINT point = {std::atoi(argv[3]), std::atoi(argv[4])};
+    ::ClientToScreen(top, &point);
+    INPUT inputs[3] = {};
+    for (INPUT& input : inputs) {
+        input.type = INPUT_MOUSE;
+        input.mi.dx = point.x * 65535 / (::GetSystemMetrics(SM_CXSCREEN) - 1);
+        input.mi.dy = point.y * 65535 / (::GetSystemMetrics(SM_CYSCREEN) - 1);
+        input.mi.dwFlags = MOUSEEVENTF_ABSOLUTE;
+    }
+    inputs[0].mi.dwFlags |= MOUSEEVENTF_MOVE;
+    inputs[1].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+    inputs[2].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
+    if (::SendInput(3, inputs, sizeof(INPUT)) != 3) return Fail("SendInput failed");
+    std::printf("clicked at %ld,%ld\n", point.x, point.y);
+    return 0;
+}
+
+// The window's client size and, for a button named by its text, the button's rectangle in the
+// window's client area.
+int RectCommand(int argc, char** argv) {
+    HWND top = NeedWindow(argv[2]);
+    if (!top) return 1;
+    RECT client;
+    ::GetClientRect(top, &client);
+    std::printf("client=%ldx%ld\n", client.right, client.bottom);
+    if (argc < 4) return 0;
+    HWND button = FindButton(top, argv[3]);
+    if (!button) return Fail(std::string("no button \"") + argv[3] + "\"");
+    RECT r;
+    ::GetWindowRect(button, &r);
+    ::MapWindowPoints(HWND_DESKTOP, top, reinterpret_cast<POINT*>(&r), 2);
+    std::printf("rect=%ld,%ld,%ld,%ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    return 0;
+}
+
 struct Command {
     const char* name;
     int minArgs;
@@ -379,6 +474,10 @@ constexpr Command kCommands[] = {
     {"processes", 0, ""},
     {"kill", 1, "<exe-name>"},
     {"open", 1, "<path>"},
+    {"focus", 1, "<caption>"},
+    {"keys", 1, "<key>... (tab shift+tab enter escape space up down left right pageup pagedown)"},
+    {"click-at", 3, "<caption> <client-x> <client-y>"},
+    {"rect", 1, "<caption> [button-text]"},
 };
 
 int Usage() {
@@ -416,5 +515,9 @@ int main(int argc, char** argv) {
     if (name == "read-link") return ReadLinkCommand(argv);
     if (name == "processes") return ProcessesCommand();
     if (name == "kill") return KillCommand(argv);
+    if (name == "focus") return FocusCommand(argv);
+    if (name == "keys") return KeysCommand(argc, argv);
+    if (name == "click-at") return ClickAtCommand(argv);
+    if (name == "rect") return RectCommand(argc, argv);
     return OpenCommand(argv);
 }

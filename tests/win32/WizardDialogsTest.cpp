@@ -225,38 +225,6 @@ TEST_F(Browser, OlderStyleWhenTheThreadIsNotApartmentThreaded) {
     EXPECT_FALSE(resizable);
 }
 
-class Keyboard : public WizardTest {
-protected:
-    void SetUp() override {
-        WizardTest::SetUp();
-        Open();
-    }
-    void Press(const Control& control, WPARAM key) {
-        SetFocus(control.Handle());
-        PostMessageA(control.Handle(), WM_KEYDOWN, key, 0);
-        form->PumpMessages();
-    }
-};
-
-TEST_F(Keyboard, TabSkipsDisabledButtonsAndOnlyTheFocusedButtonTakesEnter) {
-    Press(form->Button1, VK_TAB);
-    EXPECT_EQ(GetFocus(), form->Button3.Handle()) << "Back is disabled on the welcome page";
-
-    Press(form->Button1, VK_ESCAPE);
-    EXPECT_TRUE(script.questions.empty()) << "Escape is no Cancel";
-    EXPECT_EQ(Page(), 0);
-
-    script.answers = {ConfirmAnswer::No};
-    Press(form->Button3, VK_RETURN);
-    EXPECT_EQ(script.questions.size(), 1u);
-    EXPECT_EQ(Page(), 0);
-
-    Press(form->Button1, VK_RETURN);
-    EXPECT_EQ(Page(), 1);
-    Press(form->RadioButton2, VK_RETURN);
-    EXPECT_EQ(Page(), 1) << "Enter on a radio button does nothing";
-}
-
 } // namespace
 } // namespace wizard_test
 

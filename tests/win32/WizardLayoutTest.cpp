@@ -101,7 +101,10 @@ void ExpectKind(HWND window, const std::string& name) {
     if (StartsWith(name, "Button")) {
         EXPECT_EQ(style & BS_TYPEMASK, BS_PUSHBUTTON) << "never a default button";
     } else if (StartsWith(name, "RadioButton")) {
-        EXPECT_EQ(style & BS_TYPEMASK, BS_AUTORADIOBUTTON);
+        // Not automatic: on Windows those select themselves when the keyboard focus reaches them.
+        EXPECT_EQ(style & BS_TYPEMASK, BS_RADIOBUTTON);
+        EXPECT_EQ((style & WS_TABSTOP) != 0, name == "RadioButton2") << "the selected choice is the tab stop";
+        EXPECT_EQ((style & WS_GROUP) != 0, name == "RadioButton1") << "the group starts with the first";
     } else if (StartsWith(name, "CheckBox")) {
         EXPECT_EQ(style & BS_TYPEMASK, BS_AUTOCHECKBOX);
     } else if (name == "Edit1") {
@@ -224,10 +227,13 @@ TEST_F(WizardLayout, WindowIsAFixedTopmostDialogCentredOnTheDesktop) {
     EXPECT_EQ(GetClassLongPtrA(window, GCLP_HBRBACKGROUND), COLOR_BTNFACE + 1);
 }
 
-TEST_F(WizardLayout, ButtonsTabInOrderNextBackCancel) {
-    EXPECT_EQ(GetWindow(form->Handle(), GW_CHILD), form->Button1.Handle());
+// After the pages, so that Tab goes through the page shown first.
+TEST_F(WizardLayout, ButtonsTabInOrderNextBackCancelAfterThePages) {
+    EXPECT_EQ(GetWindow(form->Handle(), GW_CHILD), form->Bevel1.Handle());
+    EXPECT_EQ(GetWindow(form->Panel4.Handle(), GW_HWNDNEXT), form->Button1.Handle());
     EXPECT_EQ(GetWindow(form->Button1.Handle(), GW_HWNDNEXT), form->Button2.Handle());
     EXPECT_EQ(GetWindow(form->Button2.Handle(), GW_HWNDNEXT), form->Button3.Handle());
+    EXPECT_EQ(GetWindow(form->Button3.Handle(), GW_HWNDNEXT), nullptr);
     for (const Button* button : {&form->Button1, &form->Button2, &form->Button3})
         EXPECT_TRUE(StyleOf(button->Handle()) & WS_TABSTOP);
 }

@@ -1,0 +1,261 @@
+// The wizard with the keyboard alone: where the focus is at start, after page changes and after the
+// wizard was inactive; what Tab, Shift+Tab, the arrow keys, Space, Enter and Escape do; and what a screen
+// reader finds. Keys are posted to the focused control and go through the wizard's own message pump,
+// as they do in the running program.
+#include "WizardFixture.h"
+
+#include <commctrl.h>
+
+#include <functional>
+
+#include "ui/Unit1.h"
+
+namespace wizard_test {
+namespace {
+
+class Keyboard : public WizardTest {
+protected:
+    void SetUp() override {
+        WizardTest::SetUp();
+        Open();
+        SetActiveWindow(form->Handle());
+        form->PumpMessages();
+    }
+
+    // A key pressed and released on whatever has the focus, with Shift held when asked.
+    void Key(WPARAM key, bool shift = false) {
+        BYTE state[256] = {};
+        GetKeyboardState(state);
+        state[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(state);
+        const HWND target = GetFocus() ? GetFocus() : form->Handle();
+        PostMessageA(target, WM_KEYDOWN, key, 1);
+        PostMessageA(target, WM_KEYUP, key, 0xC0000001);
+        form->PumpMessages();
+        state[VK_SHIFT] = 0;
+        SetKeyboardState(state);
+    }
+
+    // The name of the control with the focus, as the layout names it.
+    std::string Focus() const {
+        const HWND focus = GetFocus();
+        for (const auto& [name, window] : ControlsByName(*form))
+            if (window == focus) return name;
+        return focus == form->Handle() ? "the frame" : focus ? "another window" : "nothing";
+    }
+
+    // Where Tab takes the focus, starting from where it is: the names, until it comes back round.
+    std::string TabCycle(bool backwards = false) {
+        const std::string start = Focus();
+        std::string cycle = start;
+        for (int i = 0; i < 12; ++i) {
+            Key(VK_TAB, backwards);
+            if (Focus() == start) return cycle;
+            cycle += " " + Focus();
+        }
+        return cycle + " ...";
+    }
+};
+
+TEST_F(Keyboard, FocusStartsOnNextAndTabCyclesThePageThenTheButtons) {
+    EXPECT_EQ(Focus(), "Button1");
+    EXPECT_EQ(TabCycle(), "Button1 Button3") << "Back is disabled on the welcome page";
+
+    Key(VK_RETURN);
+    ASSERT_EQ(Page(), 1);
+    EXPECT_EQ(Focus(), "Memo1") << "Next went disabled under the focus: the page's first tab stop";
+    EXPECT_EQ(TabCycle(), "Memo1 RadioButton2 Button2 Button3") << "one stop for the two choices";
+    EXPECT_EQ(TabCycle(true), "Memo1 Button3 Button2 RadioButton2");
+}
+
+TEST_F(Keyboard, TheArrowsChooseFocusAloneChoosesNothing) {
+    Key(VK_RETURN);
+    Key(VK_TAB);
+    ASSERT_EQ(Focus(), "RadioButton2");
+    EXPECT_FALSE(form->RadioButton1.IsChecked());
+
+    // The focus arriving on the other choice, as the system would move it, selects nothing.
+    SetFocus(form->RadioButton1.Handle());
+    form->PumpMessages();
+    EXPECT_FALSE(form->RadioButton1.IsChecked());
+    EXPECT_TRUE(form->RadioButton2.IsChecked());
+    EXPECT_FALSE(form->Button1.Enabled());
+
+    Key(VK_DOWN);
+    EXPECT_EQ(Focus(), "RadioButton2");
+    EXPECT_TRUE(form->RadioButton2.IsChecked());
+    Key(VK_UP);
+    EXPECT_EQ(Focus(), "RadioButton1");
+    EXPECT_TRUE(form->RadioButton1.IsChecked());
+    EXPECT_FALSE(form->RadioButton2.IsChecked());
+    EXPECT_TRUE(form->Button1.Enabled());
+    EXPECT_EQ(TabCycle(), "RadioButton1 Button1 Button2 Button3 Memo1") << "the chosen one is the tab stop";
+
+    // Space chooses the focused choice.
+    Key(VK_DOWN);
+    SetFocus(form->RadioButton1.Handle());
+    Key(VK_SPACE);
+    EXPECT_TRUE(form->RadioButton1.IsChecked());
+    EXPECT_TRUE(form->Button1.Enabled());
+}
+
+TEST_F(Keyboard, EnterPressesOnlyTheFocusedPushButtonAndEscapeNothing) {
+    Key(VK_ESCAPE);
+    EXPECT_TRUE(script.questions.empty()) << "Escape is no Cancel";
+    script.answers = {ConfirmAnswer::No};
+    Key(VK_TAB);
+    ASSERT_EQ(Focus(), "Button3");
+    Key(VK_RETURN);
+    EXPECT_EQ(script.questions, std::vector<std::string>{"Aborted by user?"});
+    EXPECT_EQ(Focus(), "Button3") << "back where it was after the question";
+
+    Key(VK_TAB);
+    Key(VK_RETURN);
+    ASSERT_EQ(Page(), 1);
+    ASSERT_EQ(Focus(), "Memo1");
+    Key(VK_RETURN);
+    Key(VK_ESCAPE);
+    EXPECT_EQ(Page(), 1) << "Enter in the licence box presses nothing";
+    EXPECT_EQ(Focus(), "Memo1");
+    EXPECT_EQ(script.questions.size(), 1u);
+}
+
+TEST_F(Keyboard, TheLicenceBoxScrollsAndPassesTabOn) {
+    Key(VK_RETURN);
+    ASSERT_EQ(Focus(), "Memo1");
+    Key(VK_NEXT);
+    Key(VK_DOWN);
+    EXPECT_GT(SendMessageA(form->Memo1.Handle(), EM_GETFIRSTVISIBLELINE, 0, 0), 0) << "Page Down scrolls";
+    EXPECT_EQ(form->Memo1.Text().find('\t'), std::string::npos);
+    Key(VK_TAB);
+    EXPECT_EQ(Focus(), "RadioButton2");
+}
+
+// The copying page disables Next under the focus; Cancel holds it meanwhile, and Next takes it back on
+// the page after, so that Enter goes on with the install.
+TEST_F(Keyboard, FocusFollowsTheInstallStepAndComesBackToNext) {
+    platform::UseResourceModule(TEST_SETUP_EXE);
+    Key(VK_RETURN);
+    Key(VK_TAB);
+    Key(VK_UP);
+    Key(VK_TAB);
+    ASSERT_EQ(Focus(), "Button1");
+    Key(VK_RETURN);
+    ASSERT_EQ(Page(), 2);
+    script.folder = tempFolder;
+    Key(VK_TAB, true);
+    ASSERT_EQ(Focus(), "Button4") << "the page's last tab stop comes right before Next";
+    Key(VK_RETURN);
+    script.folder.reset();
+    ASSERT_EQ(form->Edit1.Text(), InstallFolder().substr(0, InstallFolder().size() - 1));
+    EXPECT_EQ(Focus(), "Button4") << "back after the folder browser";
+
+    std::string duringCopy;
+    script.onError = [&](const std::string&) { duringCopy = Focus(); };
+    std::filesystem::create_directories(InstallFolder() + "Licence.txt");
+    Key(VK_TAB);
+    ASSERT_EQ(Focus(), "Button1");
+    Key(VK_RETURN);
+    ASSERT_EQ(VisiblePages(), "Panel6");
+    EXPECT_EQ(duringCopy, "Button3") << "only Cancel is usable while copying";
+    EXPECT_EQ(Focus(), "Button1");
+
+    // Space ticks the focused row of the list.
+    Key(VK_TAB, true);
+    Key(VK_TAB, true);
+    Key(VK_TAB, true);
+    ASSERT_EQ(Focus(), "ListView2");
+    Key(VK_SPACE);
+    EXPECT_FALSE(form->ListView2.IsChecked(0));
+    EXPECT_TRUE(form->ListView2.IsChecked(1));
+}
+
+TEST_F(Keyboard, SpaceTogglesAFinishBoxAndEnterOnItDoesNothing) {
+    form->Panel1.Hide();
+    form->Panel4.Show();
+    SetFocus(form->CheckBox2.Handle());
+    Key(VK_SPACE);
+    EXPECT_FALSE(form->CheckBox2.IsChecked());
+    Key(VK_RETURN);
+    EXPECT_EQ(Page(), 0);
+    EXPECT_FALSE(form->CheckBox2.IsChecked());
+    EXPECT_TRUE(form->CheckBox1.IsChecked());
+}
+
+// Another window taking the activation (a message box, the backdrop) takes the focus from the wizard;
+// it comes back to the same control.
+TEST_F(Keyboard, TheFocusComesBackAfterTheWizardWasInactive) {
+    Key(VK_TAB);
+    ASSERT_EQ(Focus(), "Button3");
+    TForm1 backdrop;
+    backdrop.Create(GetModuleHandleA(nullptr));
+    backdrop.SetKeyboardWindow(form->Handle());
+    ShowWindow(backdrop.Handle(), SW_SHOWNA);
+    SetActiveWindow(backdrop.Handle());
+    form->PumpMessages();
+    EXPECT_EQ(GetActiveWindow(), form->Handle()) << "the backdrop hands the keyboard on";
+    EXPECT_EQ(Focus(), "Button3");
+
+    // While the wizard is disabled (a box is open) the backdrop keeps the activation.
+    EnableWindow(form->Handle(), FALSE);
+    SetActiveWindow(backdrop.Handle());
+    form->PumpMessages();
+    EXPECT_EQ(GetActiveWindow(), backdrop.Handle());
+    EnableWindow(form->Handle(), TRUE);
+    SetActiveWindow(form->Handle());
+    form->PumpMessages();
+    EXPECT_EQ(Focus(), "Button3");
+}
+
+std::vector<WPARAM> uiStateRequests;
+
+LRESULT CALLBACK RecordUiStateRequests(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && sent->message == WM_CHANGEUISTATE) uiStateRequests.push_back(sent->wParam);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The wizard asks the system to show the focus rectangle once a key is pressed, as dialogs do. (Wine
+// keeps no hidden state and always draws it, so what is checked here is the request.)
+TEST_F(Keyboard, TheFocusRectangleIsAskedForOnceTheKeyboardIsUsed) {
+    uiStateRequests.clear();
+    const HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, RecordUiStateRequests, nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    form->PumpMessages();
+    const bool beforeAnyKey = uiStateRequests.empty();
+    Key(VK_TAB);
+    UnhookWindowsHookEx(hook);
+    EXPECT_TRUE(beforeAnyKey);
+    ASSERT_FALSE(uiStateRequests.empty());
+    EXPECT_EQ(uiStateRequests[0], MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL));
+}
+
+// What the accessibility layer reads: standard controls, each box and list named by the label created
+// right before it, and the list's column headers.
+TEST_F(Keyboard, EveryBoxAndListIsNamedByTheLabelBeforeIt) {
+    const std::pair<const Control*, const Control*> named[] = {
+        {&form->Memo1, &form->Label3},
+        {&form->Edit1, &form->Label4},
+        {&form->ListView2, &form->Label13},
+        {&form->ProgressBar1, &form->Label12},
+    };
+    for (const auto& [box, label] : named)
+        EXPECT_EQ(GetWindow(box->Handle(), GW_HWNDPREV), label->Handle());
+    const std::pair<const Control*, const char*> classes[] = {
+        {&form->Memo1, "Edit"},         {&form->Edit1, "Edit"},           {&form->ListView2, "SysListView32"},
+        {&form->Button1, "Button"},     {&form->RadioButton1, "Button"}, {&form->CheckBox1, "Button"},
+        {&form->ProgressBar1, "msctls_progress32"}, {&form->Label3, "Static"},
+    };
+    for (const auto& [control, className] : classes) {
+        char name[64] = {};
+        GetClassNameA(control->Handle(), name, sizeof name);
+        EXPECT_EQ(lstrcmpiA(name, className), 0) << name;
+    }
+    const HWND header = ListView_GetHeader(form->ListView2.Handle());
+    ASSERT_NE(header, nullptr);
+    EXPECT_EQ(Header_GetItemCount(header), 2);
+    EXPECT_FALSE(GetWindowLongPtrA(form->ListView2.Handle(), GWL_STYLE) & LVS_NOCOLUMNHEADER);
+}
+
+} // namespace
+} // namespace wizard_test
