@@ -93,6 +93,16 @@ void ExtractEntry(unsigned number, const platform::ResourceData& data, std::stri
     if (written.failure != platform::WriteFailure::None) Skip(number, destination, ReasonOf(written));
 }
 
+// Every entry of the catalogue in order. The catalogue ends at the first missing entry; the counter is
+// 8-bit: it stops when it wraps rather than starting over at a "File0".
+template <typename Visit> void ForEachEntry(Visit visit) {
+    for (std::uint8_t number = 1; number != 0; ++number) {
+        const auto data = platform::FindDataResource("File" + std::to_string(number));
+        if (!data) return;
+        visit(number, *data);
+    }
+}
+
 } // namespace
 
 // The same rules, in the same order, as the build's catalogue reader (tools/payload_catalogue.py); both
@@ -130,13 +140,15 @@ void ExtractPayload() {
     ui.SetStatus("Copying program files");
     ui.PumpMessages();
     std::string knownFolder;
-    // The catalogue ends at the first missing entry. The counter is 8-bit: it stops when it wraps
-    // rather than starting over at a "File0".
-    for (std::uint8_t number = 1; number != 0; ++number) {
-        const auto data = platform::FindDataResource("File" + std::to_string(number));
-        if (!data) break;
-        ExtractEntry(number, *data, knownFolder);
+    ForEachEntry([&](unsigned number, const platform::ResourceData& data) {
+        ExtractEntry(number, data, knownFolder);
         ui.StepProgress();
         ui.PumpMessages();
-    }
+    });
+}
+
+std::uint64_t PayloadBytes() {
+    std::uint64_t total = 0;
+    ForEachEntry([&](unsigned, const platform::ResourceData& data) { total += data.size; });
+    return total;
 }

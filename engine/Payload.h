@@ -4,6 +4,7 @@
 // Entry n is the raw data resource "FILE<n>" (the file's bytes) plus string-table string n (its
 // destination relative to InstallFolder, "/" as separator). The catalogue ends at the first missing
 // data resource; the counter is 8-bit, so at most 255 entries.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,9 @@ std::optional<std::string> DestinationProblem(const std::optional<std::string>& 
 // kReportedFiles of them and then how many more. Empty when every entry was written.
 inline constexpr std::size_t kReportedFiles = 10;
 std::string SkippedFilesReport(const std::vector<SkippedEntry>& skipped);
+
+// The bytes of every catalogue entry together: the disk space an install takes.
+std::uint64_t PayloadBytes();
 
 // Writes every entry below State().InstallFolder (which ends with "\"), sets MainFileName from entry 1,
 // reports one progress step per entry and records every entry it could not write in SkippedEntries.

@@ -1,12 +1,28 @@
 #include "engine/RegistryRecords.h"
 
 #include "engine/InstallState.h"
+#include "engine/Payload.h"
 #include "engine/WizardServices.h"
 #include "platform/Error.h"
 #include "platform/Files.h"
 
 using platform::RootKey;
 using namespace RegistryNames;
+
+namespace {
+
+// The rest of what the system's list of installed programs shows beside the name. The installer has
+// no modify or repair mode: the list offers only removal.
+void WriteListDetails(const platform::RegKey& key, const std::string& folder) {
+    platform::WriteStringValue(key, kDisplayVersion, ProductIdentity::kVersion);
+    platform::WriteStringValue(key, kPublisher, ProductIdentity::kMakerFolder);
+    platform::WriteStringValue(key, kInstallLocation, folder);
+    platform::WriteDwordValue(key, kEstimatedSize, static_cast<std::uint32_t>((PayloadBytes() + 1023) / 1024));
+    platform::WriteDwordValue(key, kNoModify, 1);
+    platform::WriteDwordValue(key, kNoRepair, 1);
+}
+
+} // namespace
 
 void WriteProductKeys() {
     auto& ui = Services();
@@ -33,6 +49,7 @@ void WriteProductKeys() {
         platform::WriteStringValue(*key, kDisplayName, kDisplayNameValue);
         // Quoted, so that a folder with spaces is not split by whoever runs the command.
         platform::WriteStringValue(*key, kUninstallString, "\"" + folder + kUninstallerFile + "\"");
+        WriteListDetails(*key, folder);
     }
 
     ui.StepProgress();

@@ -9,6 +9,12 @@
 //     DisplayIcon       REG_SZ  <InstallFolder>TorvekKel3.exe
 //     DisplayName       REG_SZ  Pellum 3.9.8.7
 //     UninstallString   REG_SZ  "<InstallFolder>uninstall.exe"     (quoted: the folder may hold spaces)
+//     DisplayVersion    REG_SZ  3.9.8.7                    what the system's list of programs
+//     Publisher         REG_SZ  Torvek                     shows beside the name
+//     InstallLocation   REG_SZ  <InstallFolder>
+//     EstimatedSize     REG_DWORD  KB of the payload, rounded up
+//     NoModify          REG_DWORD  1                       (no modify or repair mode: removal only)
+//     NoRepair          REG_DWORD  1
 #include <cstdint>
 #include <string>
 
@@ -24,6 +30,12 @@ inline constexpr const char* kUninstallKey =
 inline constexpr const char* kDisplayIcon = "DisplayIcon";
 inline constexpr const char* kDisplayName = "DisplayName";
 inline constexpr const char* kUninstallString = "UninstallString";
+inline constexpr const char* kDisplayVersion = "DisplayVersion";
+inline constexpr const char* kPublisher = "Publisher";
+inline constexpr const char* kInstallLocation = "InstallLocation";
+inline constexpr const char* kEstimatedSize = "EstimatedSize";
+inline constexpr const char* kNoModify = "NoModify";
+inline constexpr const char* kNoRepair = "NoRepair";
 inline constexpr const char* kDisplayNameValue = "Pellum 3.9.8.7";
 inline constexpr const char* kIconFile = "TorvekKel3.exe";
 inline constexpr const char* kUninstallerFile = "uninstall.exe";

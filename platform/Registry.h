@@ -53,6 +53,9 @@ std::optional<RegKey> OpenOrCreateKey(RootKey root, const std::string& path);
 void WriteStringValue(const RegKey& key, const std::string& name, const std::string& value,
                       std::uint32_t type = kRegSz);
 
+// RegSetValueExA with REG_DWORD. Raises "Failed to set data for '%s'".
+void WriteDwordValue(const RegKey& key, const std::string& name, std::uint32_t value);
+
 struct RawValue {
     std::uint32_t type;
     std::string bytes; // exactly the stored bytes, whatever their length; no terminator added

@@ -95,6 +95,13 @@ void WriteStringValue(const RegKey& key, const std::string& name, const std::str
         throw Error(Format("Failed to set data for '%s'", name));
 }
 
+void WriteDwordValue(const RegKey& key, const std::string& name, std::uint32_t value) {
+    const DWORD data = value;
+    if (::RegSetValueExA(Native(key), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                         sizeof data) != ERROR_SUCCESS)
+        throw Error(Format("Failed to set data for '%s'", name));
+}
+
 std::optional<RawValue> QueryValue(const RegKey& key, const std::string& name) {
     DWORD type = REG_NONE;
     DWORD size = 0;

@@ -247,6 +247,16 @@ void WriteStringValue(const RegKey& key, const std::string& name, const std::str
     node.values[name] = fake::Value{type, value + '\0'};
 }
 
+void WriteDwordValue(const RegKey& key, const std::string& name, std::uint32_t value) {
+    auto& node = world.registry[fake::PathOf(key)];
+    if (!node.writable || !fake::IsWritable(key)) throw Error(Format("Failed to set data for '%s'", name));
+    world.keysWritten.push_back(fake::PathOf(key));
+    std::string bytes;
+    for (int shift = 0; shift < 32; shift += 8)
+        bytes += static_cast<char>((value >> shift) & 0xFF);
+    node.values[name] = fake::Value{kRegDword, bytes};
+}
+
 std::optional<RawValue> QueryValue(const RegKey& key, const std::string& name) {
     const auto* value = fake::FindValue(fake::PathOf(key), name);
     if (!value) return std::nullopt;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/InstallState.h"
+#include "engine/Payload.h"
 #include "engine/RegistryRecords.h"
 #include "platform/Error.h"
 #include "tests/unit/FakePlatform.h"
@@ -30,7 +31,17 @@ protected:
     fake::World& world = fake::TheWorld();
 };
 
+std::uint32_t Dword(const fake::Value* value) {
+    if (!value || value->type != platform::kRegDword || value->bytes.size() != 4) return 0xFFFFFFFF;
+    std::uint32_t number = 0;
+    for (int i = 3; i >= 0; --i)
+        number = number << 8 | static_cast<unsigned char>(value->bytes[i]);
+    return number;
+}
+
 TEST_F(RegistryRecords, WritesTheProductKeyAndTheUninstallEntry) {
+    fake::AddEntry(1, "TorvekKel3.exe", std::string(2048, 'm'));
+    fake::AddEntry(2, "Licence.txt", "x"); // 2049 bytes: 3 KB, rounded up
     WriteProductKeys();
     EXPECT_EQ(Text(fake::FindValue(kProduct, "InstallPath")), "C:\\Program Files\\Torvek\\Pellum 3.9.8.7\\");
     EXPECT_EQ(Text(fake::FindValue(kUninstall, "DisplayIcon")),
@@ -39,6 +50,13 @@ TEST_F(RegistryRecords, WritesTheProductKeyAndTheUninstallEntry) {
     EXPECT_EQ(Text(fake::FindValue(kUninstall, "UninstallString")),
               "\"C:\\Program Files\\Torvek\\Pellum 3.9.8.7\\uninstall.exe\"");
     EXPECT_EQ(fake::FindValue(kUninstall, "DisplayName")->type, platform::kRegSz);
+    // What the system's list of programs shows beside the name.
+    EXPECT_EQ(Text(fake::FindValue(kUninstall, "DisplayVersion")), "3.9.8.7");
+    EXPECT_EQ(Text(fake::FindValue(kUninstall, "Publisher")), "Torvek");
+    EXPECT_EQ(Text(fake::FindValue(kUninstall, "InstallLocation")), "C:\\Program Files\\Torvek\\Pellum 3.9.8.7\\");
+    EXPECT_EQ(Dword(fake::FindValue(kUninstall, "EstimatedSize")), 3u);
+    EXPECT_EQ(Dword(fake::FindValue(kUninstall, "NoModify")), 1u);
+    EXPECT_EQ(Dword(fake::FindValue(kUninstall, "NoRepair")), 1u);
     EXPECT_EQ(ui.statuses, std::vector<std::string>{"Creating registry information"});
     EXPECT_EQ(ui.steps, 1);
     EXPECT_EQ(ui.pumps, 2) << "after the status and after the step";
@@ -95,6 +113,18 @@ TEST_F(RegistryRecords, AKeyHiddenEvenFromReadingCannotBeCreatedAgain) {
 TEST_F(RegistryRecords, AValueThatCannotBeWrittenNamesTheValue) {
     world.registry[kUninstall].writable = false;
     EXPECT_EQ(fake::ErrorOf(WriteProductKeys), "Failed to set data for 'DisplayIcon'");
+}
+
+// The size is the whole catalogue's, in KB rounded up: exactly 1024 bytes is 1 KB, one more is 2.
+TEST_F(RegistryRecords, TheEstimatedSizeCountsEveryEntryRoundedUpToAKilobyte) {
+    fake::AddEntry(1, "a", std::string(1000, 'a'));
+    fake::AddEntry(2, "b", std::string(24, 'b'));
+    WriteProductKeys();
+    EXPECT_EQ(Dword(fake::FindValue(kUninstall, "EstimatedSize")), 1u);
+    fake::AddEntry(3, "c", "c");
+    WriteProductKeys();
+    EXPECT_EQ(Dword(fake::FindValue(kUninstall, "EstimatedSize")), 2u);
+    EXPECT_EQ(PayloadBytes(), 1025u);
 }
 
 TEST_F(RegistryRecords, InstalledCopyIsTheProductKeyEvenWithoutAPath) {
