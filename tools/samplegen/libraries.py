@@ -10,16 +10,17 @@ librarians and linkers use to find a module by symbol name.
 import struct
 from typing import List, Sequence
 
+from . import stamp
 from .api import Function
 from .fit import FitError, pick_exact
 
-TIMESTAMP = 0x5F5E1000  # fixed, so every run writes the same bytes
+DEFAULT_TIME = 0x5F5E1000  # when no SOURCE_DATE_EPOCH is set: fixed, so every run writes the same bytes
 
 
 # ---- COFF archive ---------------------------------------------------------------------------------
 
 def _member_header(name: str, size: int) -> bytes:
-    header = "%-16s%-12d%-6s%-6s%-8s%-10d`\n" % (name, TIMESTAMP, "", "", "0", size)
+    header = "%-16s%-12d%-6s%-6s%-8s%-10d`\n" % (name, stamp.build_time(DEFAULT_TIME), "", "", "0", size)
     return header.encode("ascii")
 
 
@@ -65,7 +66,7 @@ def import_object(function: Function) -> bytes:
                + _coff_symbol(name_field(import_symbol), 0, 2, 0, 2)
                + _coff_symbol(b".idata$6", 0, 4, 0, 3))
     struct.pack_into("<I", strings, 0, len(strings))
-    file_header = struct.pack("<HHIIIHH", 0x14C, len(sections), TIMESTAMP, position, 3, 0, 0x100)
+    file_header = struct.pack("<HHIIIHH", 0x14C, len(sections), stamp.build_time(DEFAULT_TIME), position, 3, 0, 0x100)
     return file_header + headers + body + symbols + bytes(strings)
 
 

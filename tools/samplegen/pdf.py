@@ -7,10 +7,11 @@ trailer stay exact because the padding sits inside a stream with a correct /Leng
 import hashlib
 from typing import List, Tuple
 
+from . import stamp
 from .fit import FitError, wrap_words
 
 TITLE = "Torvek Pellum 3.9.8.7 manual"
-FIXED_DATE = "D:20240301120000Z"
+DEFAULT_TIME = 1709294400  # 2024-03-01 12:00:00 UTC, when no SOURCE_DATE_EPOCH is set
 
 CHAPTERS: List[Tuple[str, List[str]]] = [
     ("1. Installing", [
@@ -94,7 +95,7 @@ def _document(padding: int) -> bytes:
         b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
         b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica-Bold /Encoding /WinAnsiEncoding >>",
         ("<< /Title (%s) /Author (Torvek) /Subject (User manual) /Creator (Torvek Pellum) "
-         "/CreationDate (%s) /ModDate (%s) >>" % (TITLE, FIXED_DATE, FIXED_DATE)).encode("ascii"),
+         "/CreationDate (%s) /ModDate (%s) >>" % (TITLE, stamp.pdf_date(DEFAULT_TIME), stamp.pdf_date(DEFAULT_TIME))).encode("ascii"),
         _stream("/Type /Metadata /Subtype /XML", _xmp(padding)),
     ]
     for index, content in enumerate(pages):

@@ -6,6 +6,7 @@ import struct
 import subprocess
 import tempfile
 import unittest
+from unittest import mock
 
 import support
 from payload_catalogue import read_catalogue
@@ -54,6 +55,17 @@ class Layout(unittest.TestCase):
         by_number = {e.number: e.destination for e in entries}
         for first, second in ((11, 18), (12, 19), (24, 29), (20, 30)):
             self.assertEqual(payload(by_number[first]), payload(by_number[second]))
+
+    def test_the_time_it_tells_is_the_builds_source_date(self):
+        with mock.patch.dict(os.environ, {"SOURCE_DATE_EPOCH": "1700000000"}), \
+                tempfile.TemporaryDirectory() as dated:
+            self.assertEqual(0, generate(dated).returncode)
+            manual = support.read(os.path.join(dated, "Help", "TorvekKELHelp.pdf"))
+            self.assertIn(b"/CreationDate (D:20231114221320Z)", manual)
+            library = os.path.join(dated, "Examples", "ExampleProjectMasm1", "WorkModules", "Kernel32.lib")
+            self.assertEqual(b"1700000000  ", support.read(library)[8 + 16:8 + 28], "the first member's date")
+            for entry in entries:
+                self.assertEqual(entry.size, os.path.getsize(entry.local_path(dated)), entry.destination)
 
     def test_a_second_run_writes_the_same_bytes(self):
         with tempfile.TemporaryDirectory() as again:
