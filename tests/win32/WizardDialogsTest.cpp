@@ -142,7 +142,9 @@ TEST_F(RealDialogs, EveryBoxDisablesBothWindowsWhileItIsOpen) {
     backdrop.Create(GetModuleHandleA(nullptr));
     ShowWindow(backdrop.Handle(), SW_SHOWNOACTIVATE);
     SetActiveWindow(form->Handle());
-    std::vector<std::string> seen;
+    SetFocus(form->Button3.Handle());
+    form->PumpMessages();
+    std::vector<std::string> seen, focusAfter;
     auto expectBothDisabled = [&](WPARAM answer) {
         return [&, answer](HWND dialog) {
             seen.push_back(TextOf(dialog));
@@ -151,13 +153,17 @@ TEST_F(RealDialogs, EveryBoxDisablesBothWindowsWhileItIsOpen) {
             PostMessageA(dialog, WM_COMMAND, answer, 0);
         };
     };
+    // Each box hands the keyboard back to the control that had it.
+    auto focusName = [&] { return GetFocus() == form->Button3.Handle() ? "Cancel" : "elsewhere"; };
     {
         DialogDriver driver(expectBothDisabled(IDNO));
         EXPECT_EQ(form->Confirm("Aborted by user?"), ConfirmAnswer::No);
+        focusAfter.push_back(focusName());
     }
     {
         DialogDriver driver(expectBothDisabled(IDOK));
         form->ErrorDialog("Help files is not found");
+        focusAfter.push_back(focusName());
     }
     {
         SetReportHook(nullptr);
@@ -167,7 +173,9 @@ TEST_F(RealDialogs, EveryBoxDisablesBothWindowsWhileItIsOpen) {
         } catch (...) {
             ReportUnhandledError();
         }
+        focusAfter.push_back(focusName());
     }
+    EXPECT_EQ(focusAfter, (std::vector<std::string>{"Cancel", "Cancel", "Cancel"}));
     EXPECT_EQ(seen, (std::vector<std::string>{"Confirm", "Error", ApplicationTitle(ThisProgram())}));
     EXPECT_TRUE(IsWindowEnabled(form->Handle()));
     EXPECT_TRUE(IsWindowEnabled(backdrop.Handle()));
