@@ -49,36 +49,6 @@ class Run:
                 print(line, flush=True)
 
 
-def remove_leftovers(wine, work, say):
-    """What a killed earlier run left in the work folder: the Wine servers of its prefix copies (they may
-    hold files on a mount), its mounts, the copies, and a virtual screen it started."""
-    found = []
-    pid_file = work / "xvfb.pid"
-    if pid_file.is_file():
-        pid = pid_file.read_text().strip()
-        with contextlib.suppress(OSError, ValueError):
-            if open(f"/proc/{pid}/cmdline", "rb").read().startswith(b"Xvfb"):
-                os.kill(int(pid), 15)
-                found.append(f"Xvfb {pid}")
-        pid_file.unlink()
-    copies = sorted(p for p in work.glob("**/run-*") if p.is_dir() and p.suffix not in (".home", ".lock"))
-    for copy in copies:
-        Prefix(wine, copy).stop()
-    for target in reversed(harness.mounts_under(work)):
-        harness.unmount(target)
-        found.append(target)
-    for copy in copies:
-        harness.remove_prefix_files(copy)
-        found.append(str(copy))
-    for rest in list(work.glob("**/run-*")) + list(work.glob("**/tmpfs-*")):
-        if rest.is_dir() and not harness.mounts_under(rest):
-            shutil.rmtree(rest, ignore_errors=True)
-        elif rest.is_file():
-            rest.unlink()
-    if found:
-        say(f"# removed what an interrupted run left: {', '.join(found)}")
-
-
 # ---- hooks --------------------------------------------------------------------------------------------
 
 def pytest_addoption(parser):
@@ -100,7 +70,9 @@ def pytest_sessionstart(session):
     run.wine = Wine()
     run.paths = Paths(run.wine.arch)
     run.paths.work.mkdir(parents=True, exist_ok=True)
-    remove_leftovers(run.wine, run.paths.work, run.say)
+    found = harness.remove_leftovers(run.wine, run.paths.work)
+    if found:
+        run.say(f"# removed what an interrupted run left: {', '.join(found)}")
 
 
 def scenario_names(item):
@@ -155,7 +127,7 @@ def pytest_terminal_summary(terminalreporter, config):
     run = config.stash[RUN]
     if run.paths is None or not (run.checks_passed or run.checks_failed):
         return
-    if run.fault_tests:
+    if run.fault_tests or any(vars(run.figures).values()):
         for line in run.figures.table():
             terminalreporter.write_line(line)
     terminalreporter.write_line(f"# checks: {run.checks_passed} ok, {run.checks_failed} failed; "

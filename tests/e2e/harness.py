@@ -275,6 +275,58 @@ def unmount(target):
     run(["umount", "-l", str(target)], timeout=30, detached=True)
 
 
+def remove_leftovers(wine, work):
+    """What a killed earlier run left in the work folder: the Wine servers of its prefix copies (they may
+    hold files on a mount), its mounts, the copies, and a virtual screen it started. Returns what it
+    found."""
+    found = []
+    pid_file = work / "xvfb.pid"
+    if pid_file.is_file():
+        pid = pid_file.read_text().strip()
+        try:
+            if Path(f"/proc/{pid}/cmdline").read_bytes().startswith(b"Xvfb"):
+                os.kill(int(pid), signal.SIGTERM)
+                found.append(f"Xvfb {pid}")
+        except (OSError, ValueError):
+            pass
+        pid_file.unlink()
+    # Scenario copies are run-<name>, the interruption test's own runs work one folder down.
+    leftovers = [p for pattern in ("run-*", "tmpfs-*", "interrupt-*/run-*", "interrupt-*/tmpfs-*")
+                 for p in work.glob(pattern)]
+    copies = sorted(p for p in leftovers if p.name.startswith("run-") and p.is_dir() and
+                    p.suffix not in (".home", ".lock"))
+    for copy in copies:
+        Prefix(wine, copy).stop()
+    for target in reversed(mounts_under(work)):
+        unmount(target)
+        found.append(target)
+    for copy in copies:
+        remove_prefix_files(copy)
+        found.append(str(copy))
+    for rest in leftovers:
+        if not (rest.exists() or rest.is_symlink()):
+            continue
+        if rest.is_symlink() or rest.is_file():
+            rest.unlink()
+        elif not mounts_under(rest):
+            shutil.rmtree(rest, ignore_errors=True)
+    return found
+
+
+def processes_of(prefix_path):
+    """PIDs of the processes running with this WINEPREFIX (Wine's server and programs alike)."""
+    wanted = f"WINEPREFIX={prefix_path}".encode()
+    found = []
+    for entry in Path("/proc").iterdir():
+        if entry.name.isdigit():
+            try:
+                if wanted in (entry / "environ").read_bytes().split(b"\0"):
+                    found.append(int(entry.name))
+            except OSError:
+                pass
+    return found
+
+
 # ---- the virtual screen -----------------------------------------------------------------------------------
 
 class Screen:
