@@ -38,7 +38,8 @@ class Run:
         self.started = time.monotonic()
 
     def say(self, line):
-        """A line on the terminal as it happens, also while pytest captures the test's output."""
+        """A line on the terminal as it happens, also while pytest captures the test's output; and in
+        that output too, so the JUnit report and a failure's report have it."""
         capture = self.config.pluginmanager.getplugin("capturemanager")
         terminal = self.config.pluginmanager.getplugin("terminalreporter")
         with capture.global_and_fixture_disabled() if capture else contextlib.nullcontext():
@@ -47,6 +48,8 @@ class Run:
                 terminal.write_line(line)
             else:
                 print(line, flush=True)
+        if capture and capture.is_globally_capturing():
+            print(line)
 
 
 # ---- hooks --------------------------------------------------------------------------------------------
