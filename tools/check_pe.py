@@ -101,7 +101,9 @@ class Image:
 
     def directory(self, index: int):
         directories = self.pe.OPTIONAL_HEADER.DATA_DIRECTORY
-        return (directories[index].VirtualAddress, directories[index].Size) if index < len(directories) else (0, 0)
+        if index >= len(directories):
+            return (0, 0)
+        return (directories[index].VirtualAddress, directories[index].Size)
 
     def offset(self, rva: int, size: int = 1) -> int:
         """The file offset of size bytes at rva, all inside one section's data."""

@@ -107,7 +107,8 @@ def pytest_runtest_call(item):
     outcome = yield
     checks = item.stash.get(CHECKS, None)
     if outcome.excinfo is None and checks is not None and checks.failures:
-        pytest.fail(f"{len(checks.failures)} check(s) failed:\n  " + "\n  ".join(checks.failures), pytrace=False)
+        failed = "\n  ".join(checks.failures)
+        pytest.fail(f"{len(checks.failures)} check(s) failed:\n  {failed}", pytrace=False)
 
 
 @pytest.hookimpl(hookwrapper=True)

@@ -119,7 +119,8 @@ def test_open(installed, paths, checks, run_state):
     documents = s.prefix.unix("drive_c/My Documents Here")
     documents.mkdir(parents=True, exist_ok=True)
     (documents / "sample file.asm").write_bytes(b"start:\r\n")
-    code, _ = s.drv("open", "C:\\My Documents Here\\sample file.asm", TORVEK_SAMPLE_REPORT="C:\\users\\report.txt")
+    code, _ = s.drv("open", "C:\\My Documents Here\\sample file.asm",
+                    TORVEK_SAMPLE_REPORT="C:\\users\\report.txt")
     if code != 0:
         s.fail("the shell opens a .asm file")
     report = s.prefix.unix("drive_c/users/report.txt")

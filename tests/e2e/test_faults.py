@@ -204,7 +204,8 @@ def unterminated_path(s):
 def unterminated_walk(s):
     s.require("wizard appears", s.start_setup())
     s.click("Reinstall")
-    s.equal("the path is read whole", s.drv.answer("Confirm", "&Yes"), REINSTALL_QUESTION + "C:\\Unterminated\\")
+    s.equal("the path is read whole", s.drv.answer("Confirm", "&Yes"),
+            REINSTALL_QUESTION + "C:\\Unterminated\\")
     if not s.wait_enabled("Finish"):
         s.fail("finish page appears")
     s.click("Finish")
@@ -305,8 +306,8 @@ def test_no_desktop(fault):
     s.to_folder_page()
     s.click("Install")
     s.associations_then_finish("Start Torvek Pellum", "Start Help File")
-    s.check_link("the link lands in the shell's desktop folder", s.desktop_link(), FOLDER_WIN + "TorvekKel3.exe",
-                 FOLDER_WIN.rstrip("\\"))
+    s.check_link("the link lands in the shell's desktop folder", s.desktop_link(),
+                 FOLDER_WIN + "TorvekKel3.exe", FOLDER_WIN.rstrip("\\"))
     s.no_loss("desktop value missing", *BOTH_SHELL_FOLDERS)
 
 
@@ -383,7 +384,8 @@ def test_program_deleted_before_finish(fault):
     viewer.mkdir(parents=True)
     (viewer / "viewer.exe").write_bytes((s.paths.payload / "TorvekKel3.exe").read_bytes())
     s.reg("add", "HKCR\\.pdf", "/ve", "/d", "TestViewer.pdf", "/f")
-    s.reg("add", "HKCR\\TestViewer.pdf\\shell\\open\\command", "/ve", "/d", '"C:\\viewer\\viewer.exe" "%1"', "/f")
+    s.reg("add", "HKCR\\TestViewer.pdf\\shell\\open\\command", "/ve", "/d", '"C:\\viewer\\viewer.exe" "%1"',
+          "/f")
     s.prefix.extra_env["TORVEK_SAMPLE_REPORT"] = "C:\\viewer\\report.txt"
     s.ready()
     s.require("wizard appears", s.start_setup())

@@ -106,11 +106,13 @@ def classify(log, program):
             elif re.search(r"call +ntdll\.ldrloaddll\(", low):
                 depth[thread] += 1
                 if thread in started:
-                    found.append(("request", "searches-downloads" if IN_DOWNLOADS.search(low) else "clean", line))
+                    search = "searches-downloads" if IN_DOWNLOADS.search(low) else "clean"
+                    found.append(("request", search, line))
             elif re.search(r"ret +ntdll\.ldrloaddll\(", low):
                 depth[thread] = max(depth[thread] - 1, 0)
             elif re.search(r'loaddll.*loaded l"', low) and IN_DOWNLOADS.search(low) and program not in low:
-                when = "start-up" if thread not in started else "requested" if depth[thread] else "wine-internal"
+                when = ("start-up" if thread not in started else
+                        "requested" if depth[thread] else "wine-internal")
                 dll = low.split('loaded l"', 1)[1].split('"', 1)[0].rsplit("\\", 1)[-1]
                 found.append(("load", when, "native" if low.endswith(": native") else "builtin", dll, line))
     return found

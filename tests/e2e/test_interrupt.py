@@ -27,8 +27,9 @@ class InnerRun:
         self.log = paths.work / f"interrupt-{name}.log"
         self.copy = self.work / "run-diskfull"
         # The same tree and base prefix; DISPLAY (set by the screen fixture) is inherited.
-        self.env = dict(os.environ, E2E_WORK=str(self.work), E2E_BASE=str(paths.base), E2E_TREE=str(paths.tree),
-                        E2E_SETUP=str(paths.setup), E2E_PAYLOAD=str(paths.payload), E2E_DRIVER=str(paths.driver))
+        self.env = dict(os.environ, E2E_WORK=str(self.work), E2E_BASE=str(paths.base),
+                        E2E_TREE=str(paths.tree), E2E_SETUP=str(paths.setup), E2E_PAYLOAD=str(paths.payload),
+                        E2E_DRIVER=str(paths.driver))
         self.process = None
 
     def start(self):
@@ -92,7 +93,8 @@ def check_nothing_left(checks, run, label):
 
 
 @pytest.mark.scenario("interrupt")
-@pytest.mark.parametrize("signum, written", [(signal.SIGINT, False), (signal.SIGTERM, False), (signal.SIGINT, True)],
+@pytest.mark.parametrize("signum, written",
+                         [(signal.SIGINT, False), (signal.SIGTERM, False), (signal.SIGINT, True)],
                          ids=["SIGINT", "SIGTERM", "SIGINT-while-installing"])
 def test_interrupted_run_leaves_nothing(inner, signum, written, checks):
     label = signum.name + (" while installing" if written else "")
@@ -117,9 +119,9 @@ def test_killed_run_is_cleaned_up_by_the_next(inner, checks):
     mounts, copies, _ = inner.leftovers()
     checks.that("SIGKILL: the killed run leaves its mount and prefix copy", mounts and copies)
     # The next run in that work folder: it only has to start (collecting, no test) to clean up.
-    code, out = harness.run([sys.executable, "-B", "-m", "pytest", "-c", str(harness.ROOT / "tests/e2e/pytest.ini"),
-                             "--collect-only", "-q", str(harness.ROOT / "tests/e2e/test_faults.py")],
-                            env=inner.env, timeout=300)
+    tests = harness.ROOT / "tests" / "e2e"
+    code, out = harness.run([sys.executable, "-B", "-m", "pytest", "-c", str(tests / "pytest.ini"),
+                             "--collect-only", "-q", str(tests / "test_faults.py")], env=inner.env, timeout=300)
     checks.equal("SIGKILL: the next run starts", code, 0)
     checks.that("SIGKILL: the next run says what it removed", "removed what an interrupted run left" in out)
     check_nothing_left(checks, inner, "SIGKILL: after the next run's start")

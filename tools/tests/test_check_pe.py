@@ -216,7 +216,8 @@ class DamagedFiles(unittest.TestCase):
         image = bytearray(build_pe())
         at = image.index(b".idata\0\0") + 8
         overlapping = image[:at] + struct.pack("<I", 0x3000) + image[at + 4:]
-        self.assertEqual(check_pe.check(bytes(overlapping)), [("PE image", "sections .idata and .rsrc overlap")])
+        self.assertEqual(check_pe.check(bytes(overlapping)),
+                         [("PE image", "sections .idata and .rsrc overlap")])
         # The resource directory's first entry sent past the end of the image: pefile notes it and goes on.
         rsrc = image.index(b".rsrc\0\0\0")
         raw_at = struct.unpack_from("<I", image, rsrc + 20)[0]
