@@ -17,6 +17,8 @@ import struct
 import sys
 import xml.etree.ElementTree as ElementTree
 
+import pefile
+
 _PROGRAM = "check_pe"
 
 # arch: (FileHeader.Machine, OptionalHeader.Magic, image kind, machine name, manifest processorArchitecture)
@@ -58,55 +60,50 @@ class PEError(Exception):
 
 
 class Image:
-    """The parts of a PE image the checks read: headers, sections, data directories."""
+    """The parts of a PE image the checks read, through pefile, with the strictness a checker needs on
+    top: pefile reads what it can of a damaged file and notes the rest as warnings, so a section that runs
+    past the end of the file, or an RVA outside every section's data, is refused here."""
 
     def __init__(self, data: bytes):
         self.data = data
-        if len(data) < 0x40 or data[:2] != b"MZ":
-            raise PEError("no MZ header")
-        pe = self._u32(0x3C)
-        if self._bytes(pe, 4) != b"PE\0\0":
-            raise PEError("no PE signature at 0x%x" % pe)
-        (self.machine, sections, _, _, _, optional_size,
-         self.characteristics) = struct.unpack_from("<HHIIIHH", self._bytes(pe + 4, 20))
-        optional = pe + 24
-        self.magic = self._u16(optional)
-        if self.magic == 0x10B:
-            self.image_base, directories_at = self._u32(optional + 28), 96
-        elif self.magic == 0x20B:
-            self.image_base, directories_at = struct.unpack_from("<Q", self._bytes(optional + 24, 8))[0], 112
-        else:
+        try:
+            self.pe = pefile.PE(data=data, fast_load=True)
+        except pefile.PEFormatError as error:
+            raise PEError(error.value) from None
+        header, optional = self.pe.FILE_HEADER, self.pe.OPTIONAL_HEADER
+        self.machine, self.characteristics = header.Machine, header.Characteristics
+        self.magic, self.image_base = optional.Magic, optional.ImageBase
+        if self.magic not in (0x10B, 0x20B):
             raise PEError("optional header magic 0x%x is neither PE32 nor PE32+" % self.magic)
-        if optional_size < directories_at:
-            raise PEError("optional header of %d bytes is too short" % optional_size)
-        self.subsystem = self._u16(optional + 68)
-        self.dll_characteristics = self._u16(optional + 70)
-        count = min(self._u32(optional + directories_at - 4), (optional_size - directories_at) // 8)
-        self.directories = [struct.unpack_from("<II", self._bytes(optional + directories_at + 8 * i, 8))
-                            for i in range(count)]
+        self.subsystem, self.dll_characteristics = optional.Subsystem, optional.DllCharacteristics
+        if len(self.pe.sections) != header.NumberOfSections:
+            raise PEError("the section table ends early (%d of %d sections)"
+                          % (len(self.pe.sections), header.NumberOfSections))
         self.sections = []
-        table = optional + optional_size
-        for i in range(sections):
-            entry = self._bytes(table + 40 * i, 24)
-            name, vsize, rva, raw_size, raw_at = struct.unpack_from("<8sIIII", entry)
-            name = name.rstrip(b"\0").decode("latin-1")
+        for section in self.pe.sections:
+            name = section.Name.rstrip(b"\0").decode("latin-1")
+            raw_size, raw_at = section.SizeOfRawData, section.PointerToRawData
             if raw_size and raw_at + raw_size > len(data):
                 raise PEError("section %s runs past the end of the file (truncated?)" % name)
-            self.sections.append((name, rva, max(vsize, raw_size), raw_size, raw_at))
-
-    def _bytes(self, offset: int, size: int) -> bytes:
-        if offset < 0 or offset + size > len(self.data):
-            raise PEError("the file ends before offset 0x%x" % (offset + size))
-        return self.data[offset:offset + size]
-
-    def _u16(self, offset: int) -> int:
-        return struct.unpack_from("<H", self._bytes(offset, 2))[0]
-
-    def _u32(self, offset: int) -> int:
-        return struct.unpack_from("<I", self._bytes(offset, 4))[0]
+            self.sections.append((name, section.VirtualAddress, max(section.Misc_VirtualSize, raw_size),
+                                  raw_size, raw_at))
+        # The loader wants them in ascending order without overlaps; an address must name one place.
+        for (first, start, span, _, _), (second, next_start, _, _, _) in zip(self.sections, self.sections[1:]):
+            if next_start < start + span:
+                raise PEError("sections %s and %s overlap" % (first, second))
+        # pefile goes on past a damaged table and says so in a warning; a checker stops there.
+        before = len(self.pe.get_warnings())
+        self.pe.parse_data_directories(directories=[DIR_IMPORT, DIR_RESOURCE, DIR_DELAY_IMPORT],
+                                       import_dllnames_only=True)
+        damaged = self.pe.get_warnings()[before:]
+        if damaged:
+            raise PEError("damaged tables: " + "; ".join(damaged))
 
     def directory(self, index: int):
-        return self.directories[index] if index < len(self.directories) else (0, 0)
+        directories = self.pe.OPTIONAL_HEADER.DATA_DIRECTORY
+        if index >= len(directories):
+            return (0, 0)
+        return (directories[index].VirtualAddress, directories[index].Size)
 
     def offset(self, rva: int, size: int = 1) -> int:
         """The file offset of size bytes at rva, all inside one section's data."""
@@ -118,10 +115,8 @@ class Image:
         raise PEError("RVA 0x%x lies in no section" % rva)
 
     def read(self, rva: int, size: int) -> bytes:
-        return self._bytes(self.offset(rva, size), size)
-
-    def u32(self, rva: int) -> int:
-        return struct.unpack("<I", self.read(rva, 4))[0]
+        at = self.offset(rva, size)
+        return self.data[at:at + size]
 
     def cstring(self, rva: int) -> str:
         at = self.offset(rva)
@@ -134,7 +129,8 @@ class Image:
         return next((s for s in self.sections if s[0] == name), None)
 
     def imports(self):
-        """The names of the statically imported DLLs, in table order."""
+        """The names of the statically imported DLLs, in table order. Read here rather than from pefile's
+        list, which leaves out a descriptor whose name it cannot read instead of saying so."""
         rva, size = self.directory(DIR_IMPORT)
         names = []
         while rva and size and len(names) < 4096:
@@ -189,40 +185,28 @@ class Image:
             return None
         return text if _DLL_NAME.fullmatch(text) else None
 
+    def _numbered(self, entries, ident=None):
+        """The numbered entries of a resource directory (with this id, when one is given)."""
+        return [e for e in entries if e.id is not None and e.name is None and ident in (None, e.id)]
+
     def resources(self, kind: int, ident: int):
         """The data of every language of the resource kind/ident (both numeric ids)."""
-        root, size = self.directory(DIR_RESOURCE)
-        if not (root and size):
-            return []
         found = []
-        for _, name_dir in self._entries(root, root, kind, want_directory=True):
-            for _, language_dir in self._entries(root, name_dir, ident, want_directory=True):
-                for _, leaf in self._entries(root, language_dir, None, want_directory=False):
-                    data_rva, data_size = struct.unpack("<II", self.read(leaf, 8))
-                    found.append(self.read(data_rva, data_size))
+        for type_entry in self._numbered(self._resource_root(), kind):
+            for name_entry in self._numbered(type_entry.directory.entries, ident):
+                if not hasattr(name_entry, "directory"):
+                    raise PEError("resource entry %d has the wrong kind" % ident)
+                for language in name_entry.directory.entries:
+                    found.append(self.read(language.data.struct.OffsetToData, language.data.struct.Size))
         return found
 
-    def _entries(self, root: int, directory: int, ident, want_directory: bool):
-        """Entries of one resource directory with the numeric id (or any id for None), as (id, RVA)."""
-        named, numbered = struct.unpack("<HH", self.read(directory + 12, 4))
-        for i in range(named + numbered):
-            name, target = struct.unpack("<II", self.read(directory + 16 + 8 * i, 8))
-            if name & 0x80000000 or (ident is not None and name != ident):
-                continue
-            if bool(target & 0x80000000) != want_directory:
-                raise PEError("resource entry %d at RVA 0x%x has the wrong kind" % (name, directory))
-            yield name, root + (target & 0x7FFFFFFF)
-
     def resource_ids(self, kind: int):
-        root, size = self.directory(DIR_RESOURCE)
-        if not (root and size):
-            return []
-        return [ident for _, name_dir in self._entries(root, root, kind, True)
-                for ident in self._numbered_ids(name_dir)]
+        return [entry.id for type_entry in self._numbered(self._resource_root(), kind)
+                for entry in self._numbered(type_entry.directory.entries)]
 
-    def _numbered_ids(self, directory: int):
-        named, numbered = struct.unpack("<HH", self.read(directory + 12, 4))
-        return [self.u32(directory + 16 + 8 * (named + i)) for i in range(numbered)]
+    def _resource_root(self):
+        root = getattr(self.pe, "DIRECTORY_ENTRY_RESOURCE", None)
+        return root.entries if root else []
 
 
 # ---- the properties ----------------------------------------------------------------------------------

@@ -1,9 +1,9 @@
 // A stand-in for a DLL that an attacker drops beside a downloaded Setup.exe. The build gives it the names
-// of system DLLs that programs load by bare name (version.dll, uxtheme.dll, ...); scripts/planted-dll
-// puts the copies next to the installer. When any process maps one, it leaves a marker file
-// "<dll name>.loaded" holding the path of the program that loaded it, in the folder named by
-// PLANTED_MARKERS or, without that variable, beside the DLL itself. Nothing else: it must stay harmless
-// for the program that loads it by mistake.
+// of system DLLs that programs load by bare name (version.dll, uxtheme.dll, ...); the planted-DLL run
+// (tests/e2e/test_hardening.py) puts the copies next to the installer. When any process maps one, it
+// leaves a marker file "<dll name>.loaded" holding the path of the program that loaded it, in the folder
+// named by PLANTED_MARKERS or, without that variable, beside the DLL itself. Nothing else: it must stay
+// harmless for the program that loads it by mistake.
 #include <windows.h>
 
 // So the linker emits an export table, as a real DLL of the same name would have one.

@@ -212,6 +212,20 @@ class DamagedFiles(unittest.TestCase):
             with self.subTest(data[:8]):
                 self.assertEqual([name for name, _ in check_pe.check(data)], ["PE image"])
 
+    def test_overlapping_sections_and_damaged_tables(self):
+        image = bytearray(build_pe())
+        at = image.index(b".idata\0\0") + 8
+        overlapping = image[:at] + struct.pack("<I", 0x3000) + image[at + 4:]
+        self.assertEqual(check_pe.check(bytes(overlapping)),
+                         [("PE image", "sections .idata and .rsrc overlap")])
+        # The resource directory's first entry sent past the end of the image: pefile notes it and goes on.
+        rsrc = image.index(b".rsrc\0\0\0")
+        raw_at = struct.unpack_from("<I", image, rsrc + 20)[0]
+        struct.pack_into("<I", image, raw_at + 20, 0x80F00000)
+        (name, why), = check_pe.check(bytes(image))
+        self.assertEqual(name, "PE image")
+        self.assertIn("damaged tables", why)
+
     def test_every_truncation_fails_without_a_crash(self):
         image = build_pe()
         for cut in range(0, len(image) - 0x200, 48):

@@ -1,0 +1,239 @@
+"""What the installer is expected to show and leave behind, written down here independently of its
+sources, and a Scene: one scenario's prefix, driver, checks and screenshots with the steps every suite
+shares (start Setup.exe, click through, read the registry back, compare the installed files)."""
+import filecmp
+import os
+import pwd
+import re
+from pathlib import Path
+
+from harness import Driver, Setup, Stop, screenshot, wait_until
+
+WIZARD = "Install manager"
+FOLDER_WIN = "C:\\Program Files\\Torvek\\Pellum 3.9.8.7\\"
+FOLDER_UNIX = "drive_c/Program Files/Torvek/Pellum 3.9.8.7"
+GROUP_UNIX = "drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Torvek/Torvek Pellum 3.9.8.7"
+PROGRAMS_UNIX = "drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Torvek"
+PRODUCT_KEY = "HKLM\\Software\\Torvek\\Pellum 3.9.8.7"
+UNINSTALL_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Torvek KEL 3.9.8.7"
+PROGRAM = "TorvekKel3.exe"
+SHELL_FOLDERS = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
+# extension, class description, icon index in the main program
+ASSOCIATIONS = [
+    ("asm", "Torvek Pellum Module", 1),
+    ("inc", "Torvek Pellum Including File", 2),
+    ("rc", "Torvek Pellum Resource Description File", 3),
+    ("kelp", "Torvek Pellum Project File", 0),
+]
+FINISH_BOXES = ("Start Torvek Pellum", "Start Help File", "Create Desktop Icon")
+ABORT_QUESTION = "Aborted by user?"
+REINSTALL_QUESTION = "Are you sure you want reinstall existing copy?\nPath: "
+UNTICKED = "visible=1 enabled=1 checked=0"
+TICKED = "visible=1 enabled=1 checked=1"
+DISABLED = "visible=1 enabled=0 checked=0"
+USER = pwd.getpwuid(os.getuid()).pw_name  # the prefix's user folder is named as `id -un` says
+
+
+def payload_files(payload):
+    """Every payload file, as the catalogue path with "/", sorted."""
+    return sorted(str(p.relative_to(payload)) for p in Path(payload).rglob("*") if p.is_file())
+
+
+def same_file(a, b):
+    return os.path.isfile(a) and os.path.isfile(b) and filecmp.cmp(a, b, shallow=False)
+
+
+def reg_data(output):
+    """The data of the first value `reg query` printed, or "" (its lines are "    name    REG_X    data")."""
+    for line in output.split("\n"):
+        found = re.match(r"    [^ ].*    REG_[A-Z_]*    (.*)$", line)
+        if found:
+            return found.group(1)
+    return ""
+
+
+class Scene:
+    """One scenario of the installer: its name (the prefix of its check lines and its screenshot folder),
+    the prefix it runs in, the driver there, and Setup.exe once started."""
+
+    def __init__(self, name, prefix, paths, checks, say):
+        self.name = name
+        self.prefix = prefix
+        self.paths = paths
+        self.checks = checks
+        self.say = say
+        self.drv = Driver(prefix, paths.driver)
+        self.setup = None
+        self.shots = paths.shots / name
+        self.shots.mkdir(parents=True, exist_ok=True)
+
+    # ---- checks, named after the scenario ----
+
+    def ok(self, what):
+        return self.checks.ok(f"{self.name}: {what}")
+
+    def fail(self, what):
+        return self.checks.fail(f"{self.name}: {what}")
+
+    def that(self, what, condition):
+        return self.checks.that(f"{self.name}: {what}", condition)
+
+    def equal(self, what, actual, expected):
+        return self.checks.equal(f"{self.name}: {what}", actual, expected)
+
+    def require(self, what, condition):
+        """A check the rest of the scenario depends on: it stops the scenario when it fails."""
+        if not self.that(what, condition):
+            raise Stop(f"{self.name}: {what}")
+
+    # ---- Setup.exe ----
+
+    def start_setup(self):
+        """Setup.exe started; true once its wizard is up."""
+        self.launch()
+        return self.drv.wait_window(WIZARD, 20000)
+
+    def launch(self, **env):
+        self.setup = Setup(self.prefix, self.paths.setup, **env)
+
+    def setup_ended(self, timeout=10):
+        return self.setup is not None and self.setup.ended(timeout)
+
+    # ---- the wizard ----
+
+    def click(self, text, caption=WIZARD):
+        """The driver waits until the button is visible and enabled, then posts the click."""
+        if not self.drv.ok("click", caption, text):
+            self.checks.fail(f"click {text}")
+            raise Stop(f"click {text}")
+
+    def state(self, button):
+        return self.drv.state(WIZARD, button)
+
+    def settled_state(self, button, expected, timeout=10):
+        """The button's state once it reads as expected (a page switch posted by a click may still run),
+        or the last one read when it never does."""
+        last = [None]
+
+        def probe():
+            last[0] = self.state(button)
+            return last[0] == expected
+        wait_until(probe, timeout)
+        return last[0]
+
+    def wait_enabled(self, button, timeout=20):
+        """Until the wizard shows it visible and enabled (a step may still run)."""
+        return wait_until(lambda: self.state(button).startswith("visible=1 enabled=1"), timeout, 0.2)
+
+    def settled_items(self, expected, timeout=10):
+        last = [None]
+
+        def probe():
+            last[0] = self.drv.out("list-items", WIZARD)
+            return last[0] == expected
+        wait_until(probe, timeout)
+        return last[0]
+
+    def dialog_gone(self, caption):
+        """Waits until the dialog just answered has closed. A state read after that is answered only when
+        the wizard's thread is back in its message loop (BM_GETCHECK is a sent message, handled when the
+        thread next reads its queue), that is after the handler that showed the dialog has acted on the
+        answer; so it shows what that answer did, where a fixed pause could only hope to."""
+        return self.drv.wait_gone(caption, 10000)
+
+    def folder_text(self):
+        return self.drv.out("text", WIZARD, "Edit", 1)
+
+    def shot(self, label, captions=(WIZARD,)):
+        """The named windows raised, then the whole screen, numbered by what the folder holds."""
+        number = len(os.listdir(self.shots)) + 1
+        if not screenshot(self.shots / f"{number:02d}-{label}.png", captions):
+            self.say(f"# no screenshot {label}")
+
+    # ---- the registry ----
+
+    def reg(self, *args):
+        return self.prefix.run("reg", *args)[0] == 0
+
+    def reg_value(self, key, name):
+        """The data of one value (name "/ve": the default value), or "". A query that printed nothing at
+        all is asked again: seen once in many runs while the started program was coming up; a missing
+        value still prints reg's error text and is not asked again."""
+        args = ["/ve"] if name == "/ve" else ["/v", name]
+        out = [""]
+
+        def query():
+            out[0] = self.prefix.run("reg", "query", key, *args)[1]
+            if not out[0]:
+                self.say(f"# reg query {key} {' '.join(args)} printed nothing")
+            return out[0]
+        wait_until(query, 1.5, 0.5)
+        return reg_data(out[0])
+
+    def reg_key_exists(self, key):
+        return self.prefix.run("reg", "query", key)[0] == 0
+
+    # ---- the outcome ----
+
+    def installed(self, relative=FOLDER_UNIX):
+        return self.prefix.unix(relative)
+
+    def desktop_link(self):
+        return self.prefix.unix(f"drive_c/users/{USER}/Desktop/Torvek Pellum 3.9.8.7.lnk")
+
+    def check_files(self):
+        """Every payload file installed byte for byte."""
+        files = payload_files(self.paths.payload)
+        same = 0
+        for rel in files:
+            if same_file(self.paths.payload / rel, self.installed() / rel):
+                same += 1
+            else:
+                self.say(f"# differs or missing: {rel}")
+        self.equal("32 payload files in the catalogue", len(files), 32)
+        self.equal("every installed file equals the payload", same, len(files))
+
+    def check_product_keys(self):
+        self.equal("InstallPath", self.reg_value(PRODUCT_KEY, "InstallPath"), FOLDER_WIN)
+        self.equal("DisplayIcon", self.reg_value(UNINSTALL_KEY, "DisplayIcon"), FOLDER_WIN + PROGRAM)
+        self.equal("DisplayName", self.reg_value(UNINSTALL_KEY, "DisplayName"), "Pellum 3.9.8.7")
+        self.equal("UninstallString quoted", self.reg_value(UNINSTALL_KEY, "UninstallString"),
+                   f'"{FOLDER_WIN}uninstall.exe"')
+
+    def check_class(self, row):
+        """The four writes of one association row."""
+        ext, description, icon = ASSOCIATIONS[row]
+        progid, target = f"TorvekPellum.{ext}", FOLDER_WIN + PROGRAM
+        self.equal(f".{ext} names its class", self.reg_value(f"HKCR\\.{ext}", "/ve"), progid)
+        self.equal(f"{progid} description", self.reg_value(f"HKCR\\{progid}", "/ve"), description)
+        self.equal(f"{progid} icon", self.reg_value(f"HKCR\\{progid}\\DefaultIcon", "/ve"), f"{target},{icon}")
+        self.equal(f"{progid} open command", self.reg_value(f"HKCR\\{progid}\\Shell\\Open\\Command", "/ve"),
+                   f'"{target}" "%1"')
+
+    def check_link(self, what, link, target, folder):
+        """A shortcut read back through the shell: its target and working folder."""
+        code, out = self.drv("read-link", link)
+        if code != 0:
+            self.fail(f"{what} exists and reads back")
+            return
+        fields = dict(line.split("=", 1) for line in out.split("\n") if "=" in line)
+        self.equal(f"{what} target", fields.get("target", ""), target)
+        self.equal(f"{what} working folder", fields.get("dir", ""), folder)
+
+    # ---- shared walks ----
+
+    def walk_to_associations(self):
+        """Next through to the association page with the defaults, a screenshot of every page."""
+        self.shot("welcome")
+        self.click("Next")
+        self.shot("agreement")
+        self.click("I'm agree")
+        self.click("Next")
+        self.shot("folder")
+        self.equal("folder box shows the proposed folder", self.folder_text(), FOLDER_WIN.rstrip("\\"))
+        self.click("Install")
+        self.drv.wait_window(WIZARD)
+        # The association page is up when Check All is visible.
+        if not self.wait_enabled("Check All"):
+            self.fail("association page appears")
+        self.shot("associations")

@@ -1,0 +1,220 @@
+"""End to end: the real Setup.exe in a fresh Wine prefix, driven from outside by e2e_driver.exe as a
+person would, the outcome checked in the prefix. The fresh install's prefix is kept for the two
+scenarios that need an installed copy: opening a document and reinstalling."""
+import pytest
+
+from harness import wait_until
+from installer import (ABORT_QUESTION, DISABLED, FINISH_BOXES, FOLDER_WIN, GROUP_UNIX, PROGRAM,
+                       REINSTALL_QUESTION, TICKED, UNINSTALL_KEY, UNTICKED, WIZARD, Scene, same_file)
+
+
+@pytest.fixture(scope="module")
+def fresh_prefix(prefix_copies):
+    copy = prefix_copies.make("fresh")
+    copy.installed = False
+    yield copy
+    prefix_copies.end(copy)
+
+
+@pytest.fixture
+def installed(fresh_prefix, paths, checks, run_state):
+    """The prefix of the fresh install; the install is done here when that scenario did not run."""
+    if not fresh_prefix.installed:
+        fresh_install(Scene("fresh", fresh_prefix, paths, checks, run_state.say))
+    return fresh_prefix
+
+
+def fresh_install(s):
+    s.prefix.installed = True
+    s.require("wizard appears", s.start_setup())
+    s.equal("Back disabled at start", s.state("Back"), DISABLED)
+    s.click("Next")
+    s.equal("Next needs the agreement", s.settled_state("Next", DISABLED), DISABLED)
+    s.drv("click", WIZARD, "Back")
+    s.walk_to_associations()
+    s.equal("four rows, all ticked", s.drv.out("list-items", WIZARD), "count=4 checked=1111")
+    s.click("Next")
+    if not s.wait_enabled("Finish"):
+        s.fail("Finish appears")
+    s.shot("finish")
+    s.equal("Cancel disabled on the finish page", s.state("Cancel"), DISABLED)
+    for box in FINISH_BOXES:
+        s.equal(f"'{box}' ticked", s.state(box), TICKED)
+    s.click("Finish")
+    s.that("wizard closes after Finish", s.drv.wait_gone(WIZARD, 15000))
+    s.that("Setup.exe ends", s.setup_ended())
+
+    s.check_files()
+    s.check_product_keys()
+    for row in range(4):
+        s.check_class(row)
+    folder, group = FOLDER_WIN.rstrip("\\"), s.prefix.unix(GROUP_UNIX)
+    s.check_link("group link to the program", group / "Torvek Pellum.lnk", FOLDER_WIN + PROGRAM, folder)
+    s.check_link("group link to the uninstaller", group / "Uninstall.lnk", FOLDER_WIN + "Uninstall.exe", folder)
+    # The installer keeps the doubled "\" in both; Wine's shell link hands the path back normalised.
+    s.check_link("group link to the manual", group / "Manual.lnk", FOLDER_WIN + "Help\\TorvekKELHelp.pdf",
+                 FOLDER_WIN + "\\Help")
+    s.check_link("desktop link", s.desktop_link(), FOLDER_WIN + PROGRAM, folder)
+
+    seen = wait_until(lambda: s.drv.running(PROGRAM), 10, 0.2)
+    s.equal("the installed program was started", int(bool(seen)), 1)
+    if seen:
+        s.that("the started program can be ended", s.drv.kill(PROGRAM))
+
+
+@pytest.mark.scenario("fresh")
+def test_fresh(fresh_prefix, paths, checks, run_state):
+    fresh_install(Scene("fresh", fresh_prefix, paths, checks, run_state.say))
+
+
+def kept_after_no(s, window=WIZARD):
+    """True when the window is still there after No was pressed in the Confirm box it caused. Waiting
+    for the box to close and reading a wizard button back (see Scene.dialog_gone) puts the read after
+    the handler that asked has acted on the answer, which a fixed pause could only hope for."""
+    return s.dialog_gone("Confirm") and s.state("Cancel").startswith("visible=") and \
+        s.drv.wait_window(window, 1000)
+
+
+@pytest.mark.scenario("cancel")
+def test_cancel(scene):
+    s = scene
+    s.require("wizard appears", s.start_setup())
+    s.shot("welcome")
+    s.click("Cancel")
+    s.equal("Cancel asks", s.drv.answer("Confirm", "&No"), ABORT_QUESTION)
+    s.that("No keeps the wizard", kept_after_no(s))
+    s.drv("close", WIZARD)
+    s.equal("the wizard's close box asks", s.drv.answer("Confirm", "&No"), ABORT_QUESTION)
+    s.that("No keeps the wizard after its close box", kept_after_no(s))
+    s.drv("close", "class:TForm1")
+    s.equal("the backdrop's close box asks", s.drv.answer("Confirm", "&No"), ABORT_QUESTION)
+    s.that("No keeps the backdrop", kept_after_no(s, "class:TForm1"))
+    s.that("No keeps the wizard after the backdrop's close box", s.drv.wait_window(WIZARD, 1000))
+    s.shot("after-no")
+    # Cancel on the agreement and folder pages asks too, and No leaves the page as it was.
+    s.click("Next")
+    s.click("Cancel")
+    s.equal("Cancel on the agreement page asks", s.drv.answer("Confirm", "&No"), ABORT_QUESTION)
+    s.click("I'm agree")
+    s.click("Next")
+    s.click("Cancel")
+    s.equal("Cancel on the folder page asks", s.drv.answer("Confirm", "&No"), ABORT_QUESTION)
+    s.dialog_gone("Confirm")
+    s.equal("No keeps the folder page", s.state("Install"), UNTICKED)
+    s.click("Back")
+    s.click("Back")
+    s.settled_state("Back", DISABLED)  # back on the welcome page
+    s.click("Cancel")
+    s.drv.answer("Confirm", "&Yes")
+    s.equal("Yes ends the program", "ended" if s.setup_ended() else "", "ended")
+    s.that("no install folder", not s.prefix.unix("drive_c/Program Files/Torvek").exists())
+    s.that("no product key", not s.reg_key_exists("HKLM\\Software\\Torvek"))
+    s.that("no uninstall entry", not s.reg_key_exists(UNINSTALL_KEY))
+
+
+@pytest.mark.scenario("open")
+def test_open(installed, paths, checks, run_state):
+    """Opens a document of a registered type through the shell in a folder with spaces."""
+    s = Scene("open", installed, paths, checks, run_state.say)
+    documents = s.prefix.unix("drive_c/My Documents Here")
+    documents.mkdir(parents=True, exist_ok=True)
+    (documents / "sample file.asm").write_bytes(b"start:\r\n")
+    code, _ = s.drv("open", "C:\\My Documents Here\\sample file.asm",
+                    TORVEK_SAMPLE_REPORT="C:\\users\\report.txt")
+    if code != 0:
+        s.fail("the shell opens a .asm file")
+    report = s.prefix.unix("drive_c/users/report.txt")
+    wait_until(lambda: report.is_file() and report.stat().st_size > 0, 10, 0.2)
+    lines = report.read_bytes().decode("latin-1").replace("\r", "").split("\n") if report.is_file() else []
+    lines += ["", ""]
+    s.equal("program started with the document as one argument", lines[0],
+            f'"{FOLDER_WIN}{PROGRAM}" "C:\\My Documents Here\\sample file.asm"')
+    if lines[1]:
+        s.ok(f"program reported its folder ({lines[1]})")
+    else:
+        s.fail("program reported its folder")
+    s.drv.kill(PROGRAM)
+
+
+@pytest.mark.scenario("reinstall")
+def test_reinstall(installed, paths, checks, run_state):
+    s = Scene("reinstall", installed, paths, checks, run_state.say)
+    (s.installed() / "Licence.txt").unlink(missing_ok=True)
+    s.require("wizard appears", s.start_setup())
+    s.shot("welcome")
+    s.that("Next says Reinstall", s.drv.ok("state", WIZARD, "Reinstall"))
+    s.click("Reinstall")
+    s.equal("asks first", s.drv.answer("Confirm", "&No"), REINSTALL_QUESTION + FOLDER_WIN)
+    s.dialog_gone("Confirm")
+    s.equal("No keeps the welcome page", s.state("Reinstall"), UNTICKED)
+    s.click("Reinstall")
+    if not s.drv.ok("answer", "Confirm", "&Yes"):
+        s.fail("second question")
+    if not s.wait_enabled("Finish"):
+        s.fail("Finish appears")
+    s.shot("finish")
+    for box in FINISH_BOXES:
+        s.equal(f"'{box}' hidden", s.state(box).split(" ")[0], "visible=0")
+    s.click("Finish")
+    s.that("Finish ends the program", s.setup_ended())
+    s.that("the deleted file is back", same_file(paths.payload / "Licence.txt", s.installed() / "Licence.txt"))
+    s.check_files()
+    s.check_product_keys()
+
+
+@pytest.mark.scenario("choices")
+def test_choices(scene):
+    s = scene
+    s.require("wizard appears", s.start_setup())
+    s.click("Next")
+    s.click("I'm agree")
+    s.click("Next")
+    s.click("Back")
+    s.equal("agreement kept after Back", s.settled_state("I'm agree", TICKED), TICKED)
+    s.equal("Next still enabled after Back", s.settled_state("Next", UNTICKED), UNTICKED)
+    s.click("Back")
+    s.equal("Back disabled on the welcome page", s.settled_state("Back", DISABLED), DISABLED)
+    s.click("Next")
+    s.click("Next")
+    s.shot("folder")
+    # Browse, then cancel the folder browser: the folder box keeps its value.
+    before = s.folder_text()
+    s.click("Browse")
+    s.that("the folder browser opens", s.drv.wait_window("Browse for Folder", 10000))
+    s.shot("browse", captions=(WIZARD, "Browse for Folder"))
+    if not s.drv.ok("answer", "Browse for Folder", "Cancel"):
+        s.fail("cancel the folder browser")
+    s.dialog_gone("Browse for Folder")
+    s.equal("Browse cancelled keeps the folder", s.folder_text(), before)
+    s.click("Install")
+    if not s.wait_enabled("Check All"):
+        s.fail("association page appears")
+    s.shot("associations")
+    s.click("Cancel")
+    s.equal("Cancel on the association page asks", s.drv.answer("Confirm", "&No"), ABORT_QUESTION)
+    s.click("Clear All")
+    s.equal("Clear All clears every row", s.settled_items("count=4 checked=0000"), "count=4 checked=0000")
+    s.drv("check-item", WIZARD, 0, 1)
+    s.drv("check-item", WIZARD, 2, 1)
+    s.equal("two rows ticked", s.drv.out("list-items", WIZARD), "count=4 checked=1010")
+    s.shot("two-rows")
+    s.click("Next")
+    if not s.wait_enabled("Finish"):
+        s.fail("Finish appears")
+    for box in FINISH_BOXES:
+        s.click(box)
+    for box in FINISH_BOXES:
+        s.equal(f"'{box}' cleared", s.settled_state(box, UNTICKED), UNTICKED)
+    s.shot("finish")
+    s.click("Finish")
+    s.that("Finish ends the program", s.setup_ended())
+    s.check_files()
+    s.check_class(0)
+    s.check_class(2)
+    s.that(".inc not registered", not s.reg_key_exists("HKCR\\.inc"))
+    s.that(".kelp not registered", not s.reg_key_exists("HKCR\\.kelp"))
+    s.that("no desktop link", not s.desktop_link().exists())
+    s.that("group link made", (s.prefix.unix(GROUP_UNIX) / "Torvek Pellum.lnk").is_file())
+    # Setup.exe has ended, so a program it started has been created already: CreateProcess returns
+    # only once Wine's server holds the new process, and the driver's process list comes from there.
+    s.that("no program started", not s.drv.running(PROGRAM))
