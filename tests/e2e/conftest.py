@@ -66,6 +66,7 @@ def pytest_configure(config):
     config.addinivalue_line("markers", "scenario(name, ...): the names --scenario selects the test by; the "
                                        "first also names its checks, prefix copy and screenshot folder")
     config.addinivalue_line("markers", "fault: a fault scenario, counted in the figures")
+    config.addinivalue_line("markers", "tmpfs_size(size): the size of the test's tmpfs drive, as mount takes it")
 
 
 def pytest_sessionstart(session):
@@ -263,9 +264,12 @@ def fault(scenario_name, prefix, paths, checks, snapshots, run_state):
 
 
 @pytest.fixture
-def tmpfs_drive(scenario_name, prefix, paths, run_state):
-    """A 3 MB tmpfs mapped as the prefix's drive T:. Unmounted however the test ends, after the prefix's
-    Wine is ended (its programs may hold files there)."""
+def tmpfs_drive(request, scenario_name, prefix, paths, run_state):
+    """A tmpfs mapped as the prefix's drive T:, 3 MB unless the test's tmpfs_size marker says otherwise.
+    Unmounted however the test ends, after the prefix's Wine is ended (its programs may hold files
+    there)."""
+    sized = request.node.get_closest_marker("tmpfs_size")
+    size = sized.args[0] if sized else "3m"
     mount_point = paths.work / f"tmpfs-{scenario_name}"
 
     def remove():
@@ -275,7 +279,7 @@ def tmpfs_drive(scenario_name, prefix, paths, run_state):
             mount_point.rmdir()
     undo = run_state.cleanups.push(remove)
     mount_point.mkdir(parents=True, exist_ok=True)
-    code, out = harness.run(["mount", "-t", "tmpfs", "-o", "size=3m", "tmpfs", str(mount_point)])
+    code, out = harness.run(["mount", "-t", "tmpfs", "-o", f"size={size}", "tmpfs", str(mount_point)])
     if code != 0:
         run_state.cleanups.run(undo)
         pytest.skip(f"this machine does not let us mount a tmpfs ({out.strip()})")

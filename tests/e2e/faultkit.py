@@ -27,6 +27,8 @@ class Figures:
     snapshot_files: int = 0
     snapshot_keys: int = 0
     scenarios_clean: int = 0
+    older_copies_kept: int = 0
+    newer_copies_written: int = 0
 
     def table(self):
         run = self.scenarios_run
@@ -39,6 +41,8 @@ class Figures:
                 ("registry values read back", self.keys_checked),
                 ("prefix files in snapshots", self.snapshot_files),
                 ("registry keys in snapshots", self.snapshot_keys),
+                ("reinstall, full disk: new / old kept",
+                 f"{self.newer_copies_written} / {self.older_copies_kept}"),
                 ("nothing lost", f"{self.scenarios_clean} of {run} scenarios")]
         return [f"# {name:<34} {value}" for name, value in rows]
 
@@ -185,7 +189,27 @@ class FaultScene(Scene):
         self.that(what, self.drv.wait_window(WIZARD, 1000))
 
 
-def skipped_report(folder, *paths):
-    """The copying report's text for these catalogue paths below the folder (Windows form, with "\\")."""
-    return "\n".join(["These files could not be written:"] + [folder + p.replace("/", "\\") for p in paths])
+REPORT_HEAD = "These files could not be written:"
+KEPT = "; the older copy is kept"
+
+
+def skipped_report(*entries):
+    """The copying report's text for these (catalogue path, reason) pairs: each named by its destination
+    below the install folder (Windows form, with "\\"), with its reason."""
+    return "\n".join([REPORT_HEAD] + [f"{path.replace('/', chr(92))} ({reason})" for path, reason in entries])
+
+
+def report_entries(report):
+    """The entries a copying report names, {name: reason}, and how many more it counts beyond them."""
+    lines = report.split("\n")
+    named, more = {}, 0
+    for line in lines[1:]:
+        counted = re.fullmatch(r"and (\d+) more", line)
+        if counted:
+            more = int(counted.group(1))
+            continue
+        found = re.fullmatch(r"(.*) \((.*)\)", line)
+        if found:
+            named[found.group(1)] = found.group(2)
+    return named, more
 

@@ -8,7 +8,7 @@ from dataclasses import dataclass, field
 
 import pytest
 
-from faultkit import skipped_report
+from faultkit import KEPT, REPORT_HEAD, report_entries, skipped_report
 from harness import wait_until
 from installer import (ABORT_QUESTION, FINISH_BOXES, FOLDER_WIN, GROUP_UNIX, PRODUCT_KEY, REINSTALL_QUESTION,
                        SHELL_FOLDERS, UNINSTALL_KEY, WIZARD, payload_files, same_file)
@@ -32,6 +32,7 @@ class FileFault:
     planted: str       # what is put in the install folder beforehand (catalogue form, with "/")
     content: bytes
     reported: str      # the catalogue path the report must list and the copy must leave alone
+    reason: str        # what the report says of it
     report_check: str
     kept_check: str
     lost: str
@@ -41,13 +42,13 @@ class FileFault:
 
 FILE_FAULTS = [
     FileFault("readonly", "Licence.txt", b"an older licence, kept read-only by its owner\r\n", "Licence.txt",
-              "the read-only file is reported", "the read-only file is unchanged", "read-only file",
+              "read-only" + KEPT, "the read-only file is reported", "the read-only file is unchanged", "read-only file",
               read_only=True),
     FileFault("held", "Help/TorvekKELHelp.pdf", b"a manual someone is reading\r\n", "Help/TorvekKELHelp.pdf",
-              "the held file is reported", "the held file is not truncated or replaced", "file held open",
+              "in use by another program" + KEPT, "the held file is reported", "the held file is not truncated or replaced", "file held open",
               held=True),
     FileFault("blocked", "Help", b"not a folder\r\n", "Help/TorvekKELHelp.pdf",
-              "the entries of the blocked folder are reported", "the file in the folder's place is kept",
+              "its folder could not be made", "the entries of the blocked folder are reported", "the file in the folder's place is kept",
               "folder blocked by a file"),
 ]
 
@@ -71,7 +72,7 @@ def test_file_in_the_way(fault, case):
     s.require("wizard appears", s.start_setup())
     s.to_folder_page()
     s.click("Install")
-    s.equal(case.report_check, s.answer_report("Error"), skipped_report(FOLDER_WIN, case.reported))
+    s.equal(case.report_check, s.answer_report("Error"), skipped_report((case.reported, case.reason)))
     s.associations_then_finish(*FINISH_BOXES)
     s.equal(case.kept_check, planted.read_bytes(), case.content)
     s.installed_except(s.installed(), case.reported)
@@ -92,12 +93,12 @@ def test_disk_full(fault, tmpfs_drive):
     s.to_folder_page("T:\\Torvek\\Pellum 3.9.8.7")
     s.click("Install")
     report = s.answer_report("Error")
-    if report.split("\n")[0] == "These files could not be written:":
+    if report.split("\n")[0] == REPORT_HEAD:
         s.ok("the files that did not fit are reported")
     else:
         s.fail(f"the files that did not fit are reported (got '{report[:80]}')")
     s.associations_then_finish(*FINISH_BOXES)
-    folder, listed_lines = tmpfs_drive / "Torvek" / "Pellum 3.9.8.7", set(report.split("\n"))
+    folder, (named, more) = tmpfs_drive / "Torvek" / "Pellum 3.9.8.7", report_entries(report)
     files = payload_files(s.paths.payload)
     complete = listed = partial = 0
     for rel in files:
@@ -107,19 +108,73 @@ def test_disk_full(fault, tmpfs_drive):
             else:
                 partial += 1
                 s.say(f"# partial file left: {rel}")
-        elif "T:\\Torvek\\Pellum 3.9.8.7\\" + rel.replace("/", "\\") in listed_lines:
+        elif named.get(rel.replace("/", "\\")) == "disk full":
             listed += 1
         else:
             s.say(f"# missing and not reported: {rel}")
     s.figures.files_checked += len(files)
     s.say(f"# diskfull: {complete} files complete, {listed} reported, of {len(files)}")
     s.equal("no partial file remains", partial, 0)
-    s.equal("every file is complete or reported", complete + listed, len(files))
+    s.equal("every file is complete or reported", complete + listed + more, len(files))
     s.that("some files did fit, some did not", complete > 0 and listed > 0)
     s.key_is("InstallPath written", PRODUCT_KEY, "InstallPath", "T:\\Torvek\\Pellum 3.9.8.7\\")
     s.key_is("DisplayName written", UNINSTALL_KEY, "DisplayName", "Pellum 3.9.8.7")
     s.key_is(".kelp registered", "HKCR\\.kelp", "/ve", "TorvekPellum.kelp")
     s.no_loss("disk full", "dosdevices")
+
+
+def older_copy(new):
+    """What an older version of a payload file looks like: half as long, other bytes."""
+    length = max(1, len(new) // 2)
+    return (b"older version " * (length // 14 + 1))[:length]
+
+
+@scenario("overfull")
+@pytest.mark.tmpfs_size("7m")
+def test_reinstall_onto_a_full_disk(fault, tmpfs_drive):
+    """An older installed copy on a 7 MB drive: its files are shorter than the payload's, so the space
+    runs out part-way through the reinstall. A file is replaced only once its new copy is complete on
+    the disk, so every file is afterwards the new version or the untouched older one, none is missing,
+    no temporary file is left, and the report names the files that kept their older version."""
+    s = fault
+    folder = tmpfs_drive / "Torvek" / "Pellum 3.9.8.7"
+    files = payload_files(s.paths.payload)
+    for rel in files:
+        (folder / rel).parent.mkdir(parents=True, exist_ok=True)
+        (folder / rel).write_bytes(older_copy((s.paths.payload / rel).read_bytes()))
+    s.reg("add", PRODUCT_KEY, "/v", "InstallPath", "/d", "T:\\Torvek\\Pellum 3.9.8.7\\", "/f")
+    s.reg("add", UNINSTALL_KEY, "/v", "DisplayName", "/d", "Pellum 3.9.8.7", "/f")
+    s.ready()
+    s.require("wizard appears", s.start_setup())
+    s.click("Reinstall")
+    s.drv.answer("Confirm", "&Yes")
+    named, more = report_entries(s.answer_report("Error"))
+    if not s.wait_enabled("Finish"):
+        s.fail("finish page appears")
+    s.click("Finish")
+    s.that("Setup.exe ends after Finish", s.setup_ended())
+
+    new, kept, broken = [], [], []
+    for rel in files:
+        now = (folder / rel).read_bytes() if (folder / rel).is_file() else None
+        wanted = (s.paths.payload / rel).read_bytes()
+        (new if now == wanted else kept if now == older_copy(wanted) else broken).append(rel)
+    s.figures.files_checked += len(files)
+    s.figures.newer_copies_written += len(new)
+    s.figures.older_copies_kept += len(kept)
+    s.say(f"# overfull: {len(new)} files replaced, {len(kept)} kept whole, of {len(files)}")
+    s.equal("no file is missing, truncated or mixed", broken, [])
+    s.that("some files were replaced, some kept", new and kept)
+    left = sorted(str(p.relative_to(folder)) for p in folder.rglob("*") if p.is_file()
+                  and str(p.relative_to(folder)) not in files)
+    s.equal("no temporary file is left", left, [])
+    s.equal("the report counts every file that kept its older version", len(named) + more, len(kept))
+    s.equal("each named file kept its older version, for want of space",
+            {name: reason for name, reason in named.items()},
+            {rel.replace("/", "\\"): "disk full" + KEPT for rel in kept[:len(named)]})
+    s.key_is("InstallPath kept", PRODUCT_KEY, "InstallPath", "T:\\Torvek\\Pellum 3.9.8.7\\")
+    s.key_is("DisplayName written", UNINSTALL_KEY, "DisplayName", "Pellum 3.9.8.7")
+    s.no_loss("reinstall onto a full disk", "dosdevices")
 
 
 # ---- bad registry values -------------------------------------------------------------------------------
@@ -186,7 +241,12 @@ def longpath_walk(s):
     question = s.drv.answer("Confirm", "&Yes")
     s.equal("the question shows the stored path", question.split("Path: ", 1)[-1], LONG_PATH)
     report = s.answer_report("Error")
-    s.equal("every entry is reported", sum(1 for line in report.split("\n") if line), 33)
+    named, more = report_entries(report)
+    s.equal("ten entries are named, the rest counted", (len(named), more), (10, 22))
+    s.equal("each by its destination with its reason", named.get("TorvekKel3.exe"),
+            "its path is longer than 255 characters")
+    s.that("no line of the report is longer than a destination and its reason",
+           max(len(line) for line in report.split("\n")) < 120)
     if not s.wait_enabled("Finish"):
         s.fail("finish page appears")
     s.click("Finish")
