@@ -193,12 +193,21 @@ class Scene:
         self.equal("32 payload files in the catalogue", len(files), 32)
         self.equal("every installed file equals the payload", same, len(files))
 
-    def check_product_keys(self):
-        self.equal("InstallPath", self.reg_value(PRODUCT_KEY, "InstallPath"), FOLDER_WIN)
-        self.equal("DisplayIcon", self.reg_value(UNINSTALL_KEY, "DisplayIcon"), FOLDER_WIN + PROGRAM)
+    def check_product_keys(self, folder=FOLDER_WIN):
+        self.equal("InstallPath", self.reg_value(PRODUCT_KEY, "InstallPath"), folder)
+        self.equal("DisplayIcon", self.reg_value(UNINSTALL_KEY, "DisplayIcon"), folder + PROGRAM)
         self.equal("DisplayName", self.reg_value(UNINSTALL_KEY, "DisplayName"), "Pellum 3.9.8.7")
         self.equal("UninstallString quoted", self.reg_value(UNINSTALL_KEY, "UninstallString"),
-                   f'"{FOLDER_WIN}uninstall.exe"')
+                   f'"{folder}uninstall.exe"')
+        # What the system's list of programs shows beside the name; reg prints a DWORD in hex.
+        size = sum((self.paths.payload / rel).stat().st_size for rel in payload_files(self.paths.payload))
+        expected = {"DisplayVersion": "3.9.8.7", "Publisher": "Torvek", "InstallLocation": folder,
+                    "EstimatedSize": hex((size + 1023) // 1024), "NoModify": "0x1", "NoRepair": "0x1"}
+        for name, value in expected.items():
+            self.equal(name, self.reg_value(UNINSTALL_KEY, name), value)
+        # Wine's own list of installed programs: the entry's key and its name.
+        listed = self.prefix.run("uninstaller", "--list")[1].replace("\r", "").split("\n")
+        self.that("the system's program list shows it", "Torvek KEL 3.9.8.7|||Pellum 3.9.8.7" in listed)
 
     def check_class(self, row):
         """The four writes of one association row."""

@@ -140,6 +140,9 @@ def test_open(installed, paths, checks, run_state):
 def test_reinstall(installed, paths, checks, run_state):
     s = Scene("reinstall", installed, paths, checks, run_state.say)
     (s.installed() / "Licence.txt").unlink(missing_ok=True)
+    # The reinstall writes the uninstall entry's details again: gone or wrong, they come back.
+    s.reg("delete", UNINSTALL_KEY, "/v", "DisplayVersion", "/f")
+    s.reg("add", UNINSTALL_KEY, "/v", "EstimatedSize", "/t", "REG_DWORD", "/d", "1", "/f")
     s.require("wizard appears", s.start_setup())
     s.shot("welcome")
     s.that("Next says Reinstall", s.drv.ok("state", WIZARD, "Reinstall"))
