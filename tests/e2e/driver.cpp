@@ -364,6 +364,13 @@ int FocusCommand(char** argv) {
     info.cbSize = sizeof info;
     if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(top, nullptr), &info)) return Fail("GetGUIThreadInfo failed");
     std::string text = info.hwndFocus ? WindowText(info.hwndFocus) : "";
+    // An edit control keeps its text to itself: it has to be asked, with a timeout for a busy installer.
+    char buffer[256] = {};
+    DWORD_PTR copied = 0;
+    if (info.hwndFocus && SameClass(ClassOf(info.hwndFocus), "Edit") &&
+        ::SendMessageTimeoutA(info.hwndFocus, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
+                              SMTO_ABORTIFHUNG, 2000, &copied))
+        text = buffer;
     text = text.substr(0, text.find_first_of("\r\n")).substr(0, 60);
     std::printf("focus=%s:%s\nactive=%s\n", info.hwndFocus ? ClassOf(info.hwndFocus).c_str() : "none",
                 text.c_str(), info.hwndActive ? WindowText(info.hwndActive).c_str() : "none");

@@ -141,6 +141,32 @@ class Scene:
         answer; so it shows what that answer did, where a fixed pause could only hope to."""
         return self.drv.wait_gone(caption, 10000)
 
+    # ---- the keyboard ----
+
+    def focus(self):
+        """The control with the keyboard focus in the wizard's thread, as "Class:text" (the first line of
+        its text), and the thread's active window."""
+        fields = dict(line.split("=", 1) for line in self.drv.out("focus", WIZARD).split("\n") if "=" in line)
+        return fields.get("focus", ""), fields.get("active", "")
+
+    def press(self, *keys):
+        """Real key presses (SendInput) to whatever has the keyboard."""
+        if not self.drv.ok("keys", *keys):
+            raise Stop(f"{self.name}: typing {' '.join(keys)}")
+
+    def focus_after(self, what, keys, expected, active=WIZARD, timeout=10):
+        """Presses the keys, then checks, once it has settled, where the focus is: the named control, in
+        the wizard active. Keys are read in order, so a settled focus tells the last one was handled."""
+        if keys:
+            self.press(*keys)
+        last = [("", "")]
+
+        def probe():
+            last[0] = self.focus()
+            return last[0] == (expected, active)
+        wait_until(probe, timeout)
+        return self.equal(f"{what}: focus", last[0], (expected, active))
+
     def folder_text(self):
         return self.drv.out("text", WIZARD, "Edit", 1)
 

@@ -165,6 +165,71 @@ def test_reinstall(installed, paths, checks, run_state):
     s.check_product_keys()
 
 
+NEXT, BACK, CANCEL = "Button:Next", "Button:Back", "Button:Cancel"
+
+
+@pytest.mark.scenario("keyboard")
+def test_keyboard(scene):
+    """A fresh install with the keyboard alone, through real key presses: after every step the focused
+    control is read back from the wizard's thread."""
+    s = scene
+    s.require("wizard appears", s.start_setup())
+    s.focus_after("at start", [], NEXT)
+    s.shot("welcome")
+    s.focus_after("Tab skips the disabled Back", ["tab"], CANCEL)
+    s.focus_after("Tab wraps round", ["tab"], NEXT)
+    s.focus_after("Enter on Next shows the agreement; Next is disabled under the focus", ["enter"],
+                  "Edit:TORVEK PELLUM 3.9.8.7 - LICENCE AGREEMENT")
+    s.equal("Next waits for the agreement", s.state("Next"), DISABLED)
+    s.focus_after("Tab lands on the selected choice", ["tab"], "Button:I'm not agree")
+    s.equal("the focus chose nothing", s.state("I'm agree"), UNTICKED)
+    s.focus_after("an arrow key moves to the other choice", ["up"], "Button:I'm agree")
+    s.equal("and chooses it", s.settled_state("I'm agree", TICKED), TICKED)
+    s.equal("Next is usable", s.state("Next"), UNTICKED)
+    s.shot("agreement")
+    s.focus_after("Tab goes on to Next", ["tab"], NEXT)
+    s.focus_after("Enter on Next shows the folder page", ["enter"], "Button:Install")
+    s.shot("folder")
+
+    s.focus_after("Tab to Cancel", ["tab", "tab"], CANCEL)
+    s.press("enter")
+    s.that("Enter on Cancel asks", s.drv.wait_window("Confirm"))
+    s.press("escape")
+    s.that("Escape answers No", s.dialog_gone("Confirm"))
+    s.focus_after("the focus comes back after the question", [], CANCEL)
+    s.focus_after("Shift+Tab back to Install", ["shift+tab", "shift+tab"], "Button:Install")
+    s.press("enter")
+    s.that("the association page appears", s.wait_enabled("Check All"))
+    s.focus_after("after the copying page the focus is back on Next", [], NEXT)
+    s.focus_after("Shift+Tab reaches the list", ["shift+tab", "shift+tab", "shift+tab"], "SysListView32:")
+    s.press("space")
+    s.equal("Space unticks the focused row", s.settled_items("count=4 checked=0111"), "count=4 checked=0111")
+    s.shot("associations")
+    s.focus_after("Tab through Check All and Clear All to Next", ["tab", "tab", "tab"], NEXT)
+    s.focus_after("Enter shows the finish page", ["enter"], "Button:Finish")
+    s.focus_after("Shift+Tab to the last finish box", ["shift+tab"], "Button:Create Desktop Icon")
+    s.press("space")
+    s.equal("Space unticks it", s.settled_state("Create Desktop Icon", UNTICKED), UNTICKED)
+    s.focus_after("Shift+Tab to the manual's box", ["shift+tab"], "Button:Start Help File")
+    s.press("space")
+    s.equal("Space unticks it too", s.settled_state("Start Help File", UNTICKED), UNTICKED)
+    s.shot("finish")
+
+    # A click on the backdrop activates it; it hands the keyboard on to the wizard, focus unchanged.
+    s.drv("click-at", "class:TForm1", 20, 400)
+    s.focus_after("after a click on the backdrop", [], "Button:Start Help File")
+    s.focus_after("Tab to Finish", ["tab", "tab"], "Button:Finish")
+    s.press("enter")
+    s.that("Enter on Finish ends the program", s.setup_ended())
+    s.check_files()
+    s.that("the unticked .asm is not registered", not s.reg_key_exists("HKCR\\.asm"))
+    s.check_class(1)
+    s.that("the unticked desktop link is not made", not s.desktop_link().exists())
+    s.that("the group is made", (s.prefix.unix(GROUP_UNIX) / "Torvek Pellum.lnk").is_file())
+    s.that("the ticked program was started", wait_until(lambda: s.drv.running(PROGRAM), 10, 0.2))
+    s.drv.kill(PROGRAM)
+
+
 @pytest.mark.scenario("choices")
 def test_choices(scene):
     s = scene
