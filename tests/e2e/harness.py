@@ -330,7 +330,8 @@ def processes_of(prefix_path):
 # ---- the virtual screen -----------------------------------------------------------------------------------
 
 class Screen:
-    """Xvfb on the first free display number from 90 up; the lock file Xvfb writes claims the number."""
+    """Xvfb on the first free display number from 90 up; the lock file Xvfb writes claims the number.
+    1280 x 1024: room for the wizard at 192 dots per inch (1124 x 638 and its frame)."""
 
     def __init__(self):
         self.process = None
@@ -340,7 +341,7 @@ class Screen:
         for n in range(90, 191):
             if os.path.exists(f"/tmp/.X{n}-lock"):
                 continue
-            process = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            process = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                        stderr=subprocess.DEVNULL, start_new_session=True)
             self.process = process

@@ -230,6 +230,52 @@ def test_keyboard(scene):
     s.drv.kill(PROGRAM)
 
 
+def scaled(pixels, dpi):
+    """A length at 96 dots per inch on a screen of this setting, rounded as MulDiv rounds."""
+    return (pixels * dpi + 48) // 96
+
+
+def scaled_rect(left, top, width, height, dpi):
+    """Where a control of the layout lands: its corners scaled, so its size is their difference."""
+    x, y = scaled(left, dpi), scaled(top, dpi)
+    return f"{x},{y},{scaled(left + width, dpi) - x},{scaled(top + height, dpi) - y}"
+
+
+@pytest.mark.parametrize("dpi", [pytest.param(d, marks=pytest.mark.scenario(f"dpi{d}", "dpi"), id=str(d))
+                                 for d in (96, 120, 144, 192)])
+def test_dpi(prefix, paths, checks, run_state, dpi):
+    """Every page at 96, 120, 144 and 192 dots per inch (Wine's LogPixels), a screenshot of each to look
+    at: the wizard's client area and its buttons scale with the setting, as the program declares itself
+    aware of it."""
+    s = Scene(f"dpi{dpi}", prefix, paths, checks, run_state.say)
+    for key in ("HKCU\\Control Panel\\Desktop", "HKCU\\Software\\Wine\\Fonts"):
+        s.reg("add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f")
+    s.prefix.stop()  # read again by the next Wine program
+    s.prefix.start_server()
+    s.require("wizard appears", s.start_setup())
+    layout = s.drv.out("rect", WIZARD, "Next").split("\n")
+    s.equal("the client area scales", layout[0], f"client={scaled(562, dpi)}x{scaled(319, dpi)}")
+    s.equal("Next scales", layout[-1], "rect=" + scaled_rect(389, 288, 75, 25, dpi))
+    s.equal("Back scales", s.drv.out("rect", WIZARD, "Back").split("\n")[-1],
+            "rect=" + scaled_rect(308, 288, 75, 25, dpi))
+    s.equal("Cancel scales", s.drv.out("rect", WIZARD, "Cancel").split("\n")[-1],
+            "rect=" + scaled_rect(479, 288, 75, 25, dpi))
+    s.walk_to_associations()
+    s.click("Next")
+    if not s.wait_enabled("Finish"):
+        s.fail("Finish appears")
+    s.equal("the finish boxes scale", s.drv.out("rect", WIZARD, "Start Help File").split("\n")[-1],
+            "rect=" + scaled_rect(8 + 162, 104, 97, 17, dpi))
+    s.shot("finish")
+    for box in FINISH_BOXES:
+        s.click(box)
+    for box in FINISH_BOXES:
+        s.settled_state(box, UNTICKED)
+    s.click("Finish")
+    s.that("Setup.exe ends after Finish", s.setup_ended())
+    s.check_files()
+
+
 @pytest.mark.scenario("choices")
 def test_choices(scene):
     s = scene
