@@ -5,7 +5,7 @@ One line per property, "ok - <property>" or "FAIL - <property>: <why>"; the exit
 property fails. The properties: the image kind for the architecture (PE32 for i686, PE32+ for x86_64);
 the Windows GUI subsystem; ASLR (DYNAMIC_BASE, with the relocations it needs kept: a .reloc section and a
 base-relocation directory) and DEP (NX_COMPAT); a manifest (RT_MANIFEST, id 1) that depends on the
-common controls version 6 and requests no execution level; imports, static and delay-loaded, only from
+common controls version 6, requests no execution level and declares DPI awareness; imports, static and delay-loaded, only from
 DLLs that ship in System32; and static imports that the loader never looks for beside the program, so a
 DLL planted in the download folder cannot answer them.
 
@@ -309,6 +309,25 @@ def check_no_execution_level(image: Image):
     return None
 
 
+def check_dpi_aware(image: Image):
+    """The windows scale themselves: the manifest must say so, or Windows stretches them as a bitmap on
+    screens above 100 %. dpiAware true (system-aware) or per monitor, or a dpiAwareness that names one."""
+    texts, missing = manifests(image)
+    if missing:
+        return missing
+    for text in texts:
+        root, broken = _parse(text)
+        if broken:
+            return broken
+        for element in root.iter():
+            value = (element.text or "").strip().lower()
+            if _local(element.tag) == "dpiAware" and (value.startswith("true") or value == "per monitor"):
+                return None
+            if _local(element.tag) == "dpiAwareness" and ("system" in value or "permonitor" in value):
+                return None
+    return "the manifest does not declare DPI awareness (dpiAware true)"
+
+
 def _outside(names, allowed):
     return sorted({n for n in names if n.lower() not in allowed}, key=str.lower)
 
@@ -345,6 +364,7 @@ def properties(arch: str):
         ("manifest depends on %s 6.0.0.0" % COMMON_CONTROLS,
          lambda image: check_common_controls(image, arch)),
         ("manifest requests no execution level", check_no_execution_level),
+        ("manifest declares DPI awareness", check_dpi_aware),
         ("imports only from system DLLs", check_system_imports),
         ("static imports cannot be planted beside the program",
          lambda image: check_known_imports(image, arch)),

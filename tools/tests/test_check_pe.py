@@ -16,6 +16,9 @@ MANIFEST = b"""<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
     <assemblyIdentity type="win32" name="Microsoft.Windows.Common-Controls" version="6.0.0.0"
                       processorArchitecture="*" publicKeyToken="6595b64144ccf1df" language="*"/>
   </dependentAssembly></dependency>
+  <application xmlns="urn:schemas-microsoft-com:asm.v3"><windowsSettings>
+    <dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware>
+  </windowsSettings></application>
 </assembly>"""
 AS_INVOKER = MANIFEST.replace(b"</assembly>", b"""
 <trustInfo xmlns="urn:schemas-microsoft-com:asm.v3"><security><requestedPrivileges>
@@ -149,7 +152,7 @@ class Acceptance(unittest.TestCase):
         for arch, image in (("i686", build_pe()), ("x86_64", build_pe(**GOOD_64))):
             with self.subTest(arch):
                 results = check_pe.check(image, arch)
-                self.assertEqual(len(results), 10)
+                self.assertEqual(len(results), 11)
                 self.assertEqual(failures(image, arch), {})
 
     def test_delay_loaded_system_dll_and_the_checked_in_manifest_pass(self):
@@ -176,12 +179,19 @@ class Refusals(unittest.TestCase):
         ("wrong public key", dict(manifest=MANIFEST.replace(b"6595b64144ccf1df", b"0" * 16)), "i686",
          {"Common-Controls": "publicKeyToken", "planted": "COMCTL32"}),
         ("manifest not XML", dict(manifest=b"<assembly"), "i686",
-         {"Common-Controls": "not well-formed", "execution level": "not well-formed", "planted": "COMCTL32"}),
+         {"Common-Controls": "not well-formed", "execution level": "not well-formed", "DPI": "not well-formed",
+          "planted": "COMCTL32"}),
+        ("not DPI-aware", dict(manifest=MANIFEST.replace(b">true<", b">false<")), "i686",
+         {"DPI": "does not declare"}),
+        ("DPI awareness left out", dict(manifest=MANIFEST.replace(b"dpiAware", b"gdiScaling")), "i686",
+         {"DPI": "does not declare"}),
         # Without the manifest's redirection comctl32.dll is searched for like any other name.
         ("no manifest", dict(manifest=None), "i686",
-         {"Common-Controls": "no RT_MANIFEST", "execution level": "no RT_MANIFEST", "planted": "COMCTL32"}),
+         {"Common-Controls": "no RT_MANIFEST", "execution level": "no RT_MANIFEST", "DPI": "no RT_MANIFEST",
+          "planted": "COMCTL32"}),
         ("manifest under id 2 only", dict(manifest_id=2), "i686",
-         {"Common-Controls": "only ids [2]", "execution level": "only ids [2]", "planted": "COMCTL32"}),
+         {"Common-Controls": "only ids [2]", "execution level": "only ids [2]", "DPI": "only ids [2]",
+          "planted": "COMCTL32"}),
         ("static import of version.dll", dict(imports=GOOD["imports"] + ("VERSION.dll",)), "i686",
          {"planted": "VERSION.dll"}),
         ("delay-loaded libjpeg", dict(delayed=("libjpeg-62.dll",)), "i686",
@@ -240,7 +250,7 @@ class CommandLine(unittest.TestCase):
             console = support.write(os.path.join(folder, "console.exe"), build_pe(subsystem=3))
             result = support.run_tool("check_pe.py", good)
             self.assertEqual(result.returncode, 0, result.stdout)
-            self.assertEqual(result.stdout.count("ok - "), 10)
+            self.assertEqual(result.stdout.count("ok - "), 11)
             result = support.run_tool("check_pe.py", console)
             self.assertEqual(result.returncode, 1)
             self.assertIn("FAIL - Windows GUI subsystem: subsystem 3 (console), not 2 (Windows GUI)\n",
