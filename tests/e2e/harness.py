@@ -70,8 +70,9 @@ class Paths:
         self.work = path("E2E_WORK", ROOT / "build" / "e2e")
         self.base = path("E2E_BASE", self.work / "prefix")
         self.shots = self.work / "shots"
-        # The hardening check reads the i686 Setup.exe, also where the scenarios run an x86_64 build.
-        self.setup_i686 = path("E2E_SETUP", ROOT / "build" / "win32" / "app" / "Setup.exe")
+        # The hardening and release checks read the i686 Setup.exe that ships, also where the scenarios
+        # run an x86_64 build (E2E_SETUP names that one).
+        self.setup_i686 = path("E2E_SETUP_I686", ROOT / "build" / "win32" / "app" / "Setup.exe")
 
     def ensure_driver(self, arch):
         """The driver, built here with the compiler the tree would use when the tree has none."""
