@@ -295,36 +295,42 @@ def check_common_controls(image: Image, arch: str):
     return None
 
 
-def check_no_execution_level(image: Image):
+def manifest_elements(image: Image):
+    """Every element of every manifest, or why there are none to read."""
     texts, missing = manifests(image)
     if missing:
-        return missing
+        return [], missing
+    elements = []
     for text in texts:
         root, broken = _parse(text)
         if broken:
-            return broken
-        for element in root.iter():
-            if _local(element.tag) == "requestedExecutionLevel":
-                return "the manifest has requestedExecutionLevel level=%s" % element.get("level")
+            return [], broken
+        elements.extend(root.iter())
+    return elements, None
+
+
+def check_no_execution_level(image: Image):
+    elements, problem = manifest_elements(image)
+    if problem:
+        return problem
+    for element in elements:
+        if _local(element.tag) == "requestedExecutionLevel":
+            return "the manifest has requestedExecutionLevel level=%s" % element.get("level")
     return None
 
 
 def check_dpi_aware(image: Image):
     """The windows scale themselves: the manifest must say so, or Windows stretches them as a bitmap on
     screens above 100 %. dpiAware true (system-aware) or per monitor, or a dpiAwareness that names one."""
-    texts, missing = manifests(image)
-    if missing:
-        return missing
-    for text in texts:
-        root, broken = _parse(text)
-        if broken:
-            return broken
-        for element in root.iter():
-            value = (element.text or "").strip().lower()
-            if _local(element.tag) == "dpiAware" and (value.startswith("true") or value == "per monitor"):
-                return None
-            if _local(element.tag) == "dpiAwareness" and ("system" in value or "permonitor" in value):
-                return None
+    elements, problem = manifest_elements(image)
+    if problem:
+        return problem
+    for element in elements:
+        value = (element.text or "").strip().lower()
+        if _local(element.tag) == "dpiAware" and (value.startswith("true") or value == "per monitor"):
+            return None
+        if _local(element.tag) == "dpiAwareness" and ("system" in value or "permonitor" in value):
+            return None
     return "the manifest does not declare DPI awareness (dpiAware true)"
 
 

@@ -160,21 +160,6 @@ class FaultScene(Scene):
         if folder:
             self.drv("set-text", WIZARD, "Edit", 1, folder)
 
-    def associations_then_finish(self, *cleared):
-        """After Install (and any report answered): association page, finish page with the named boxes
-        cleared, Finish, and the program's end."""
-        if not self.wait_enabled("Check All"):
-            self.fail("association page appears")
-        self.click("Next")
-        if not self.wait_enabled("Finish"):
-            self.fail("finish page appears")
-        for box in cleared:
-            self.click(box)
-        for box in cleared:
-            self.settled_state(box, "visible=1 enabled=1 checked=0")
-        self.click("Finish")
-        self.that("Setup.exe ends after Finish", self.setup_ended())
-
     def answer_report(self, caption):
         """The text of the report with this caption, answered with OK after a screenshot of it."""
         if self.drv.wait_window(caption, 20000):

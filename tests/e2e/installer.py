@@ -272,3 +272,20 @@ class Scene:
         if not self.wait_enabled("Check All"):
             self.fail("association page appears")
         self.shot("associations")
+
+    def associations_then_finish(self, *cleared, on_finish_page=None):
+        """After Install (and any report answered): association page, finish page (where on_finish_page
+        runs, when given) with the named boxes cleared, Finish, and the program's end."""
+        if not self.wait_enabled("Check All"):
+            self.fail("association page appears")
+        self.click("Next")
+        if not self.wait_enabled("Finish"):
+            self.fail("finish page appears")
+        if on_finish_page:
+            on_finish_page()
+        for box in cleared:
+            self.click(box)
+        for box in cleared:
+            self.settled_state(box, "visible=1 enabled=1 checked=0")
+        self.click("Finish")
+        self.that("Setup.exe ends after Finish", self.setup_ended())

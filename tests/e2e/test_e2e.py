@@ -261,18 +261,10 @@ def test_dpi(prefix, paths, checks, run_state, dpi):
     s.equal("Cancel scales", s.drv.out("rect", WIZARD, "Cancel").split("\n")[-1],
             "rect=" + scaled_rect(479, 288, 75, 25, dpi))
     s.walk_to_associations()
-    s.click("Next")
-    if not s.wait_enabled("Finish"):
-        s.fail("Finish appears")
-    s.equal("the finish boxes scale", s.drv.out("rect", WIZARD, "Start Help File").split("\n")[-1],
-            "rect=" + scaled_rect(8 + 162, 104, 97, 17, dpi))
-    s.shot("finish")
-    for box in FINISH_BOXES:
-        s.click(box)
-    for box in FINISH_BOXES:
-        s.settled_state(box, UNTICKED)
-    s.click("Finish")
-    s.that("Setup.exe ends after Finish", s.setup_ended())
+    s.associations_then_finish(*FINISH_BOXES, on_finish_page=lambda: (
+        s.equal("the finish boxes scale", s.drv.out("rect", WIZARD, "Start Help File").split("\n")[-1],
+                "rect=" + scaled_rect(8 + 162, 104, 97, 17, dpi)),
+        s.shot("finish")))
     s.check_files()
 
 

@@ -11,7 +11,7 @@ import pefile
 import pytest
 
 from harness import ROOT, run
-from installer import FINISH_BOXES, UNTICKED, Scene
+from installer import FINISH_BOXES, Scene
 
 sys.path.insert(0, str(ROOT / "tools"))
 from payload_catalogue import read_catalogue  # noqa: E402  (the build's own catalogue reader)
@@ -85,15 +85,7 @@ def test_a_signed_copy_verifies_keeps_its_payload_and_installs(certificate, pref
     # The signed copy installs like the built one.
     s.require("the signed copy's wizard appears", s.start_setup())
     s.walk_to_associations()
-    s.click("Next")
-    if not s.wait_enabled("Finish"):
-        s.fail("Finish appears")
-    for box in FINISH_BOXES:
-        s.click(box)
-    for box in FINISH_BOXES:
-        s.settled_state(box, UNTICKED)
-    s.click("Finish")
-    s.that("Setup.exe ends after Finish", s.setup_ended())
+    s.associations_then_finish(*FINISH_BOXES)
     s.check_files()
     s.check_product_keys()
 
