@@ -339,6 +339,36 @@ TEST_F(WizardLayout, TheTwoRadioButtonsAreOneGroup) {
     EXPECT_TRUE(form->RadioButton2.IsChecked());
 }
 
+int WindowsBelow(HWND window) {
+    int count = 0;
+    EnumChildWindows(
+        window, [](HWND, LPARAM counter) CALLBACK -> BOOL { return ++*reinterpret_cast<int*>(counter), TRUE; },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+// Start-up makes the frame (bevel, banner panel and picture, the six page panels, three buttons) and
+// the welcome page's five labels; each other page's controls come when the page is first shown, with
+// what start-up would have put in them. Counted through Windows alone: asking the form for a control
+// of a page would make that page.
+TEST_F(WizardTest, StartUpMakesTheWelcomePageAndEachOtherPageComesWhenFirstShown) {
+    Open();
+    const HWND window = form->Handle();
+    EXPECT_EQ(WindowsBelow(window), 12 + 5);
+    Click(form->Button1);
+    EXPECT_EQ(WindowsBelow(window), 12 + 5 + 4) << "the agreement: a label, the licence and two choices";
+    Click(form->RadioButton1);
+    Click(form->Button1);
+    EXPECT_EQ(WindowsBelow(window), 12 + 5 + 4 + 4) << "the folder page: two labels, the box, Browse";
+    EXPECT_EQ(form->Edit1.Text(), "C:\\Program Files\\Torvek\\Pellum 3.9.8.7");
+    Click(form->Button2);
+    Click(form->Button2);
+    EXPECT_EQ(WindowsBelow(window), 12 + 5 + 4 + 4) << "a page is made once";
+    EXPECT_EQ(GetWindow(form->Panel4.Handle(), GW_HWNDNEXT), form->Button1.Handle())
+        << "a page made later keeps its place in the tab order";
+    EXPECT_EQ(WindowsBelow(window), 12 + 5 + 4 + 4 + 4) << "asking for the finish page made it";
+}
+
 // A label sized to its text must show all of it: the same ink as when it has room to spare.
 TEST_F(WizardLayout, LabelsShowTheirWholeText) {
     const auto controls = ControlsByName(*form);
