@@ -34,8 +34,9 @@ void RunMessageLoop(TForm2& wizard) {
 }
 
 void Run(HINSTANCE instance) {
-    // The shell-link component needs an apartment-threaded COM for the whole run.
-    platform::win32::ComApartment com;
+    // The shell-link component needs an apartment-threaded COM: entered when first needed, kept for
+    // the rest of the run.
+    platform::win32::ComApartmentOnDemand com;
     TForm1 form1;
     form1.Create(instance);
     TForm2 form2(&form1);
