@@ -191,6 +191,25 @@ void ApplyRanges(const Table& table, const Made& made, const std::vector<HWND>& 
     }
 }
 
+// A new window goes below its siblings; one made after a sibling that comes later in the table moves up
+// to its place there, right after the sibling before it (or to the top).
+void KeepTableOrder(const Table& table, const std::vector<HWND>& windows, std::size_t made) {
+    const char* parent = table.rows[made].parent;
+    auto sibling = [&](std::size_t i) { return windows[i] && std::strcmp(table.rows[i].parent, parent) == 0; };
+    bool laterSiblingExists = false;
+    for (std::size_t i = made + 1; i < table.rowCount && !laterSiblingExists; ++i)
+        laterSiblingExists = sibling(i);
+    if (!laterSiblingExists) return;
+    HWND after = HWND_TOP;
+    for (std::size_t i = made; i-- > 0;)
+        if (sibling(i)) {
+            after = windows[i];
+            break;
+        }
+    ::SetWindowPos(windows[made], after, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+}
+
 } // namespace
 
 const Table& Form2() {
@@ -217,9 +236,8 @@ void RegisterPanelClasses(HINSTANCE instance) {
 }
 
 std::size_t PageOf(const Table& table, std::size_t row) {
-    for (std::size_t parent = RowNamed(table, table.rows[row].parent); parent != kFrame;
-         parent = RowNamed(table, table.rows[parent].parent))
-        if (table.rows[parent].kind == Kind::Page) return parent;
+    for (std::size_t at = row; at != kFrame; at = RowNamed(table, table.rows[at].parent))
+        if (table.rows[at].kind == Kind::Page) return at;
     return kFrame;
 }
 
@@ -233,6 +251,7 @@ void Build(HWND window, const Table& table, std::size_t page, const Fonts& fonts
         windows[i] = CreateRow(row, Named(table, windows, window, row.parent), kFirstId + static_cast<int>(i),
                                fonts, dpi);
         made[i] = true;
+        KeepTableOrder(table, windows, i);
     }
     ApplyColumns(table, made, windows, window, dpi);
     ApplyRanges(table, made, windows, window);

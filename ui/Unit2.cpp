@@ -42,12 +42,9 @@ std::string ProductTitle() {
     return std::string(ProductIdentity::kProductName) + ProductIdentity::kVersion;
 }
 
-// The page whose building makes the control of this id: a page panel's own contents, else the page the
-// control sits on (kFrame for the frame, which exists from the start).
+// The page whose building makes the control of this id (kFrame for the frame, made at the start).
 std::size_t PageMaking(int id) {
-    const layout::Table& table = layout::Form2();
-    const auto row = static_cast<std::size_t>(id - layout::kFirstId);
-    return table.rows[row].kind == layout::Kind::Page ? row : layout::PageOf(table, row);
+    return layout::PageOf(layout::Form2(), static_cast<std::size_t>(id - layout::kFirstId));
 }
 
 } // namespace
