@@ -71,6 +71,10 @@ void TForm2::Create(HINSTANCE instance) {
     if (!Handle()) throw platform::Error("Cannot create the wizard window");
     // Focus rectangles hidden or shown as the system's dialogs start, by how the last input came.
     ::SendMessageA(Handle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
+    // The backdrop, which FormCreate has given its titles and gradient, is shown first, behind where the
+    // wizard comes: the activation then moves once, to the wizard, instead of going to the wizard, to
+    // the backdrop and back (under Wine each move of the activation costs a few milliseconds).
+    if (backdrop_) backdrop_->ShowMaximised();
     ::ShowWindow(Handle(), SW_SHOW);
     ::UpdateWindow(Handle());
 }

@@ -28,7 +28,8 @@ public:
     explicit TForm2(TForm1* backdrop);
     ~TForm2() override;
 
-    // Creates the window, runs FormCreate, shows it and attaches it as the engine's services.
+    // Creates the window, runs FormCreate, shows the backdrop maximised, then shows the wizard in front
+    // of it, and attaches it as the engine's services.
     void Create(HINSTANCE instance);
 
     // A quit request was taken from the queue by PumpMessages; the main loop ends when it sees this.
