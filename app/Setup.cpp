@@ -1,5 +1,6 @@
 // Setup.exe: start-up order, the message loop and the exit code. The backdrop is created first and is
-// the main window; the wizard comes next, visible at once, and its FormCreate runs the start-up step.
+// the main window; the wizard comes next, and its FormCreate runs the start-up step. The backdrop is
+// shown maximised once it has its titles, and the wizard is shown in front of it.
 #include "platform/win32/Win32.h"
 
 #include "platform/Shell.h"
@@ -34,17 +35,17 @@ void RunMessageLoop(TForm2& wizard) {
 }
 
 void Run(HINSTANCE instance) {
-    // The shell-link component needs an apartment-threaded COM for the whole run.
-    platform::win32::ComApartment com;
+    // The shell-link component needs an apartment-threaded COM: entered when first needed, kept for
+    // the rest of the run.
+    platform::win32::ComApartmentOnDemand com;
     TForm1 form1;
     form1.Create(instance);
     TForm2 form2(&form1);
     form1.SetCloseRequestHandler(TForm2::CloseRequest, &form2);
-    form2.Create(instance);
+    form2.Create(instance); // shows the backdrop maximised, then the wizard in front of it
     form1.SetKeyboardWindow(form2.Handle());
     platform::SetShellOwner(form1.Handle());
-    form1.ShowMaximised();
-    // Showing the backdrop activated it; the keyboard belongs to the wizard in front of it.
+    // The keyboard belongs to the wizard, in front of the backdrop.
     ::SetForegroundWindow(form2.Handle());
     RunMessageLoop(form2);
     // The windows go in reverse order of creation, before COM is released.

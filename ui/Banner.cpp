@@ -21,8 +21,7 @@ std::vector<unsigned char> DibRows(const DecodedImage& image) {
     return rows;
 }
 
-void StretchInto(HDC dc, const DecodedImage& image, int width, int height) {
-    const std::vector<unsigned char> rows = DibRows(image);
+BITMAPINFO DibInfo(const DecodedImage& image) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = image.width;
@@ -30,6 +29,12 @@ void StretchInto(HDC dc, const DecodedImage& image, int width, int height) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+void StretchInto(HDC dc, const DecodedImage& image, int width, int height) {
+    const std::vector<unsigned char> rows = DibRows(image);
+    const BITMAPINFO info = DibInfo(image);
     ::SetStretchBltMode(dc, HALFTONE);
     ::SetBrushOrgEx(dc, 0, 0, nullptr); // HALFTONE needs it after the mode change
     ::StretchDIBits(dc, 0, 0, width, height, 0, 0, image.width, image.height, rows.data(), &info,
@@ -49,8 +54,17 @@ HBITMAP MakeStretchedBitmap(const DecodedImage& image, int width, int height) {
         throw platform::Error("Cannot stretch an empty picture");
     gdi::ScreenDc screen;
     gdi::Bitmap bitmap(::CreateCompatibleBitmap(screen.Get(), width, height));
+    if (!bitmap) throw platform::Error("Cannot create the banner bitmap");
+    // At its own size (the banner at 96 dpi) the picture is copied as it is: no stretch to pay for.
+    if (width == image.width && height == image.height) {
+        const std::vector<unsigned char> rows = DibRows(image);
+        const BITMAPINFO info = DibInfo(image);
+        if (::SetDIBits(screen.Get(), bitmap.Get(), 0, height, rows.data(), &info, DIB_RGB_COLORS) != height)
+            throw platform::Error("Cannot create the banner bitmap");
+        return bitmap.Release();
+    }
     gdi::MemoryDc dc(::CreateCompatibleDC(screen.Get()));
-    if (!bitmap || !dc) throw platform::Error("Cannot create the banner bitmap");
+    if (!dc) throw platform::Error("Cannot create the banner bitmap");
     {
         gdi::Selection selected(dc.Get(), bitmap.Get());
         StretchInto(dc.Get(), image, width, height);

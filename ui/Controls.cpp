@@ -20,9 +20,10 @@ SIZE MeasureText(HWND control, const std::string& text, int wrapWidth) {
 }
 
 std::string Control::Text() const {
-    const int length = ::GetWindowTextLengthA(handle_);
+    const HWND window = Handle();
+    const int length = ::GetWindowTextLengthA(window);
     std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    text.resize(static_cast<std::size_t>(::GetWindowTextA(handle_, text.data(), length + 1)));
+    text.resize(static_cast<std::size_t>(::GetWindowTextA(window, text.data(), length + 1)));
     return text;
 }
 

@@ -12,25 +12,42 @@
 // wraps) its last glyph: half an average character of slack keeps it.
 SIZE MeasureText(HWND control, const std::string& text, int wrapWidth = 0);
 
+// Makes a control's window when it is first needed: a form that builds a page only when the page is
+// first shown hands its controls a source instead of a window, and asking such a control for its window
+// builds its page.
+class ControlSource {
+public:
+    // The window of the control with this id, its page built first when it is not yet.
+    virtual HWND Materialise(int id) = 0;
+
+protected:
+    ~ControlSource() = default;
+};
+
 class Control {
 public:
     Control() = default;
     explicit Control(HWND handle) : handle_(handle) {}
-    HWND Handle() const { return handle_; }
+    Control(ControlSource& source, int id) : source_(&source), id_(id) {}
+    HWND Handle() const { return handle_ || !source_ ? handle_ : source_->Materialise(id_); }
+    // Whether `window` is this control, without making it: a control not made yet is no window.
+    bool Is(HWND window) const { return window && window == handle_; }
 
-    void Show() const { ::ShowWindow(handle_, SW_SHOW); }
-    void Hide() const { ::ShowWindow(handle_, SW_HIDE); }
-    void SetVisible(bool visible) const { ::ShowWindow(handle_, visible ? SW_SHOW : SW_HIDE); }
-    bool Visible() const { return ::IsWindowVisible(handle_) != FALSE; }
-    void Enable() const { ::EnableWindow(handle_, TRUE); }
-    void Disable() const { ::EnableWindow(handle_, FALSE); }
-    void SetEnabled(bool enabled) const { ::EnableWindow(handle_, enabled ? TRUE : FALSE); }
-    bool Enabled() const { return ::IsWindowEnabled(handle_) != FALSE; }
-    void SetText(const std::string& text) const { ::SetWindowTextA(handle_, text.c_str()); }
+    void Show() const { ::ShowWindow(Handle(), SW_SHOW); }
+    void Hide() const { ::ShowWindow(Handle(), SW_HIDE); }
+    void SetVisible(bool visible) const { ::ShowWindow(Handle(), visible ? SW_SHOW : SW_HIDE); }
+    bool Visible() const { return ::IsWindowVisible(Handle()) != FALSE; }
+    void Enable() const { ::EnableWindow(Handle(), TRUE); }
+    void Disable() const { ::EnableWindow(Handle(), FALSE); }
+    void SetEnabled(bool enabled) const { ::EnableWindow(Handle(), enabled ? TRUE : FALSE); }
+    bool Enabled() const { return ::IsWindowEnabled(Handle()) != FALSE; }
+    void SetText(const std::string& text) const { ::SetWindowTextA(Handle(), text.c_str()); }
     std::string Text() const;
 
 private:
     HWND handle_ = nullptr;
+    ControlSource* source_ = nullptr;
+    int id_ = 0;
 };
 
 // Labels size themselves to their text, so a new text also means a new size.

@@ -1,5 +1,6 @@
 #include "ui/Dialogs.h"
 
+#include "platform/win32/LateBound.h"
 #include "ui/Controls.h"
 #include "ui/Gdi.h"
 #include "ui/Window.h"
@@ -105,8 +106,8 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM mainWindow
 
 std::optional<std::string> PathOf(PIDLIST_ABSOLUTE folder) {
     char path[MAX_PATH] = {};
-    const bool found = ::SHGetPathFromIDListA(folder, path) != FALSE;
-    ::CoTaskMemFree(folder);
+    const bool found = platform::win32::late::SHGetPathFromIDListA(folder, path) != FALSE;
+    platform::win32::late::CoTaskMemFree(folder);
     if (!found) return std::nullopt;
     return std::string(path);
 }
@@ -208,7 +209,7 @@ std::optional<std::string> BrowseForFolder(HWND mainWindow) {
     PIDLIST_ABSOLUTE chosen = nullptr;
     {
         ModalScope others;
-        chosen = ::SHBrowseForFolderA(&info);
+        chosen = platform::win32::late::SHBrowseForFolderA(&info);
     }
     if (!chosen) return std::nullopt;
     return PathOf(chosen);

@@ -13,7 +13,7 @@
 
 namespace {
 
-// Far above the banner's 0.8 MB; a forged header must not make us reserve gigabytes.
+// Far above the banner's 136 KB; a forged header must not make us reserve gigabytes.
 constexpr std::uint64_t kMaxPixelBytes = 64u << 20;
 
 // libjpeg's error exit must not return; it jumps back to the setjmp of the step that called libjpeg.

@@ -107,11 +107,17 @@ bool IsLabel(Kind kind) {
     return kind == Kind::Label || kind == Kind::BoldLabel;
 }
 
-// The window of the row named `name` among those already made; the table's root when none is.
+// The row named `name`; kFrame for the table's root, which has no row.
+std::size_t RowNamed(const Table& table, const char* name) {
+    for (std::size_t i = 0; i < table.rowCount; ++i)
+        if (std::strcmp(table.rows[i].name, name) == 0) return i;
+    return kFrame;
+}
+
+// The window of the row named `name` when it is made; the table's root otherwise.
 HWND Named(const Table& table, const std::vector<HWND>& windows, HWND root, const char* name) {
-    for (std::size_t i = 0; i < windows.size() && windows[i]; ++i)
-        if (std::strcmp(table.rows[i].name, name) == 0) return windows[i];
-    return root;
+    const std::size_t row = RowNamed(table, name);
+    return row != kFrame && windows[row] ? windows[row] : root;
 }
 
 // The read-only licence box has no use for Tab, Enter or Escape: it leaves them to the dialog manager
@@ -153,9 +159,19 @@ void AddColumn(HWND list, const Column& column, int index, int dpi) {
     ::SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&format));
 }
 
-void ApplyColumns(const Table& table, const std::vector<HWND>& windows, HWND root, int dpi) {
+// Columns and ranges go to the rows a build has just made, never twice to the same row.
+using Made = std::vector<bool>;
+
+bool JustMade(const Table& table, const Made& made, const char* name) {
+    const std::size_t row = RowNamed(table, name);
+    return row != kFrame && made[row];
+}
+
+void ApplyColumns(const Table& table, const Made& made, const std::vector<HWND>& windows, HWND root,
+                  int dpi) {
     for (std::size_t i = 0; i < table.columnCount; ++i) {
         const Column& column = table.columns[i];
+        if (!JustMade(table, made, column.list)) continue;
         int index = 0;
         for (std::size_t j = 0; j < i; ++j)
             index += std::strcmp(table.columns[j].list, column.list) == 0;
@@ -164,14 +180,34 @@ void ApplyColumns(const Table& table, const std::vector<HWND>& windows, HWND roo
 }
 
 // Progress bars advance by one step at a time.
-void ApplyRanges(const Table& table, const std::vector<HWND>& windows, HWND root) {
+void ApplyRanges(const Table& table, const Made& made, const std::vector<HWND>& windows, HWND root) {
     for (std::size_t i = 0; i < table.rangeCount; ++i) {
         const Range& range = table.ranges[i];
+        if (!JustMade(table, made, range.progress)) continue;
         HWND bar = Named(table, windows, root, range.progress);
         ::SendMessageA(bar, PBM_SETRANGE32, range.minimum, range.maximum);
         ::SendMessageA(bar, PBM_SETSTEP, 1, 0);
         ::SendMessageA(bar, PBM_SETPOS, range.minimum, 0);
     }
+}
+
+// A new window goes below its siblings; one made after a sibling that comes later in the table moves up
+// to its place there, right after the sibling before it (or to the top).
+void KeepTableOrder(const Table& table, const std::vector<HWND>& windows, std::size_t made) {
+    const char* parent = table.rows[made].parent;
+    auto sibling = [&](std::size_t i) { return windows[i] && std::strcmp(table.rows[i].parent, parent) == 0; };
+    bool laterSiblingExists = false;
+    for (std::size_t i = made + 1; i < table.rowCount && !laterSiblingExists; ++i)
+        laterSiblingExists = sibling(i);
+    if (!laterSiblingExists) return;
+    HWND after = HWND_TOP;
+    for (std::size_t i = made; i-- > 0;)
+        if (sibling(i)) {
+            after = windows[i];
+            break;
+        }
+    ::SetWindowPos(windows[made], after, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
 }
 
 } // namespace
@@ -199,16 +235,26 @@ void RegisterPanelClasses(HINSTANCE instance) {
     RegisterWindowClass(instance, kPageClass, PageProcedure, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
 }
 
-std::vector<HWND> Build(HWND window, const Table& table, const Fonts& fonts, int dpi) {
-    std::vector<HWND> windows(table.rowCount, nullptr);
+std::size_t PageOf(const Table& table, std::size_t row) {
+    for (std::size_t at = row; at != kFrame; at = RowNamed(table, table.rows[at].parent))
+        if (table.rows[at].kind == Kind::Page) return at;
+    return kFrame;
+}
+
+void Build(HWND window, const Table& table, std::size_t page, const Fonts& fonts, int dpi,
+           std::vector<HWND>& windows) {
+    windows.resize(table.rowCount, nullptr);
+    Made made(table.rowCount, false);
     for (std::size_t i = 0; i < table.rowCount; ++i) {
         const Row& row = table.rows[i];
+        if (windows[i] || PageOf(table, i) != page) continue;
         windows[i] = CreateRow(row, Named(table, windows, window, row.parent), kFirstId + static_cast<int>(i),
                                fonts, dpi);
+        made[i] = true;
+        KeepTableOrder(table, windows, i);
     }
-    ApplyColumns(table, windows, window, dpi);
-    ApplyRanges(table, windows, window);
-    return windows;
+    ApplyColumns(table, made, windows, window, dpi);
+    ApplyRanges(table, made, windows, window);
 }
 
 } // namespace layout

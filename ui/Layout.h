@@ -75,7 +75,18 @@ RECT RowRectangle(const Row& row, int dpi);
 // Registers the panel classes once per process.
 void RegisterPanelClasses(HINSTANCE instance);
 
-// Creates every row below `window` (the table's root), returns the windows in row order.
-std::vector<HWND> Build(HWND window, const Table& table, const Fonts& fonts, int dpi);
+// A window is built a page at a time: first the frame (every row on no page), then each page, its panel
+// and the controls on it, when the form first needs it. A window made later is put among its siblings
+// where the table has it, so the tab order stays the table's whatever order the pages come in.
+inline constexpr std::size_t kFrame = static_cast<std::size_t>(-1);
+
+// The row of the page that `row` belongs to: the page panel's own row for the panel and everything on
+// it (through its parents), kFrame for a row on no page.
+std::size_t PageOf(const Table& table, std::size_t row);
+
+// Creates the rows of `page` (a page panel's row, or kFrame) below `window`, the table's root, with
+// their columns and ranges, into `windows`: one per row in row order, nullptr for a row not made yet.
+void Build(HWND window, const Table& table, std::size_t page, const Fonts& fonts, int dpi,
+           std::vector<HWND>& windows);
 
 } // namespace layout

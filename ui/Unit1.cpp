@@ -1,4 +1,4 @@
-// The backdrop window: a stretched 500 x 500 gradient and the shadowed product title over it.
+// The backdrop window: a stretched 500-row gradient and the shadowed product title over it.
 #include "ui/Unit1.h"
 
 #include "platform/Error.h"
@@ -13,7 +13,7 @@ constexpr int kDesignClientHeight = 329;
 
 constexpr UINT kHandOnKeyboard = WM_APP + 1;
 constexpr int kGradientSize = 500;
-constexpr int kGradientRowBytes = kGradientSize * 3;
+constexpr int kGradientRowBytes = 4; // one 24-bit pixel, padded to four bytes
 
 // The restored size: the design client area, centred on the desktop.
 RECT DesignBounds(int dpi) {
@@ -42,12 +42,8 @@ HFONT MakeFont(const char* face, int height, int dpi, bool bold, bool italic, BY
 
 std::vector<unsigned char> GradientPixels() {
     std::vector<unsigned char> pixels(kGradientRowBytes * kGradientSize, 0);
-    for (int row = 0; row < kGradientSize; ++row) {
-        const auto blue = static_cast<unsigned char>((row * 510 + 500) / 1000);
-        unsigned char* line = pixels.data() + row * kGradientRowBytes;
-        for (int column = 0; column < kGradientSize; ++column)
-            line[column * 3] = blue;
-    }
+    for (int row = 0; row < kGradientSize; ++row)
+        pixels[row * kGradientRowBytes] = static_cast<unsigned char>((row * 510 + 500) / 1000);
     return pixels;
 }
 
@@ -137,14 +133,14 @@ void TForm1::DrawImage1(HDC dc) {
     ::GetClientRect(Handle(), &client);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = kGradientSize;
+    info.bmiHeader.biWidth = 1;
     info.bmiHeader.biHeight = kGradientSize; // bottom-up
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
     ::SetStretchBltMode(dc, COLORONCOLOR);
-    ::StretchDIBits(dc, 0, 0, client.right, client.bottom, 0, 0, kGradientSize, kGradientSize, image1_.data(),
-                    &info, DIB_RGB_COLORS, SRCCOPY);
+    ::StretchDIBits(dc, 0, 0, client.right, client.bottom, 0, 0, 1, kGradientSize, image1_.data(), &info,
+                    DIB_RGB_COLORS, SRCCOPY);
 }
 
 // Label2, the shadow, first; Label1 two pixels up and left, over it.

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
-// The gradient bitmap's bytes: 500 x 500, 24 bits, rows bottom-up, 1500 bytes a row, blue only.
+// The gradient bitmap's bytes: 500 rows of one pixel, 24 bits, bottom-up, 4 bytes a row (the pixel and
+// the row padding), blue only. Every column of the 500 x 500 picture is the same, so one column
+// stretched over the client area paints exactly what the whole picture would, for 1/375 of the bytes.
 std::vector<unsigned char> GradientPixels();
 
 class TForm1 : public Window {

@@ -42,6 +42,11 @@ std::string ProductTitle() {
     return std::string(ProductIdentity::kProductName) + ProductIdentity::kVersion;
 }
 
+// The page whose building makes the control of this id (kFrame for the frame, made at the start).
+std::size_t PageMaking(int id) {
+    return layout::PageOf(layout::Form2(), static_cast<std::size_t>(id - layout::kFirstId));
+}
+
 } // namespace
 
 TForm2::TForm2(TForm1* backdrop) : backdrop_(backdrop) {}
@@ -66,6 +71,10 @@ void TForm2::Create(HINSTANCE instance) {
     if (!Handle()) throw platform::Error("Cannot create the wizard window");
     // Focus rectangles hidden or shown as the system's dialogs start, by how the last input came.
     ::SendMessageA(Handle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
+    // The backdrop, which FormCreate has given its titles and gradient, is shown first, behind where the
+    // wizard comes: the activation then moves once, to the wizard, instead of going to the wizard, to
+    // the backdrop and back (under Wine each move of the activation costs a few milliseconds).
+    if (backdrop_) backdrop_->ShowMaximised();
     ::ShowWindow(Handle(), SW_SHOW);
     ::UpdateWindow(Handle());
 }
@@ -75,17 +84,67 @@ void TForm2::CloseRequest(void* form) {
     static_cast<TForm2*>(form)->FormCloseQuery(canClose);
 }
 
+// The frame and the pages shown at start; the other pages wait until they are needed.
 void TForm2::BuildControls() {
     font_.Reset(layout::CreateLayoutFont(kFontHeight, false, dpi_));
     boldFont_.Reset(layout::CreateLayoutFont(kTitleFontHeight, true, dpi_));
     ::SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
-    BindControls(layout::Build(Handle(), layout::Form2(), {font_.Get(), boldFont_.Get()}, dpi_));
-    Memo1.SetText(LicenceText());
+    const layout::Table& table = layout::Form2();
+    pageBuilt_.assign(table.rowCount, false);
+    layout::Build(Handle(), table, layout::kFrame, {font_.Get(), boldFont_.Get()}, dpi_, windows_);
+    for (std::size_t row = 0; row < table.rowCount; ++row)
+        if (table.rows[row].kind == layout::Kind::Page && (table.rows[row].state & layout::Shown))
+            BuildPage(row);
+    BindControls();
 }
 
-void TForm2::BindControls(const std::vector<HWND>& windows) {
-#define FORM2_CONTROL(name, ...)                                                                             \
-    name = decltype(name)(windows[static_cast<int>(Form2Id::name) - layout::kFirstId]);
+HWND TForm2::Materialise(int id) {
+    const auto row = static_cast<std::size_t>(id - layout::kFirstId);
+    if (!Handle() || row >= windows_.size()) return nullptr;
+    BuildPage(PageMaking(id));
+    return windows_[row];
+}
+
+// Notifications sent while a page is made (the texts set below) find the focus where the handler that
+// showed the page left it; the focus is settled once that handler has returned.
+void TForm2::BuildPage(std::size_t page) {
+    if (page == layout::kFrame || pageBuilt_[page]) return;
+    pageBuilt_[page] = true;
+    buildingPage_ = true;
+    struct Building {
+        bool& flag;
+        ~Building() { flag = false; }
+    } building{buildingPage_};
+    layout::Build(Handle(), layout::Form2(), page, {font_.Get(), boldFont_.Get()}, dpi_, windows_);
+    BindControls();
+    PreparePage(static_cast<Form2Id>(layout::kFirstId + static_cast<int>(page)));
+}
+
+// A page made after start-up gets what start-up would have set on it.
+void TForm2::PreparePage(Form2Id page) {
+    switch (page) {
+    case Form2Id::Panel2: Memo1.SetText(LicenceText()); return;
+    case Form2Id::Panel3: Edit1.SetText(startFolder_); return;
+    case Form2Id::Panel4:
+        if (!finishBoxesHidden_) return;
+        CheckBox1.Hide();
+        CheckBox2.Hide();
+        CheckBox3.Hide();
+        return;
+    default: return;
+    }
+}
+
+// A control of a page not made yet is bound to this form, which makes it when it is first asked for.
+template <typename ControlType> ControlType TForm2::Bound(Form2Id id) {
+    const std::size_t page = PageMaking(static_cast<int>(id));
+    if (page == layout::kFrame || pageBuilt_[page])
+        return ControlType(windows_[static_cast<int>(id) - layout::kFirstId]);
+    return ControlType(static_cast<ControlSource&>(*this), static_cast<int>(id));
+}
+
+void TForm2::BindControls() {
+#define FORM2_CONTROL(name, ...) name = Bound<decltype(name)>(Form2Id::name);
 #include "resources/Form2.layout.inc"
 }
 
@@ -105,7 +164,7 @@ LRESULT TForm2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
-        KeepFocusUsable();
+        if (!buildingPage_) KeepFocusUsable();
         return 0;
     // Not DefWindowProc, which would put the focus on the frame, where no key does anything.
     case WM_ACTIVATE: OnActivate(LOWORD(wParam) != WA_INACTIVE); return 0;
@@ -163,7 +222,7 @@ void TForm2::FormCreate() {
     if (backdrop_) backdrop_->PaintGradient();
     InitInstallState();
     AdjustWelcomePage();
-    Edit1.SetText(State().InstallFolder);
+    startFolder_ = State().InstallFolder;
     State().WizardPage = 0;
 }
 
@@ -175,9 +234,7 @@ void TForm2::AdjustWelcomePage() {
     Label10.SetVisible(!fresh);
     if (fresh) return;
     Button1.SetText("Reinstall");
-    CheckBox1.Hide();
-    CheckBox2.Hide();
-    CheckBox3.Hide();
+    finishBoxesHidden_ = true;
 }
 
 // Decoded once, when the window first appears; a picture that cannot be decoded leaves Image1 empty.

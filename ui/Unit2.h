@@ -20,13 +20,16 @@ enum class Form2Id : int {
 #include "resources/Form2.layout.inc"
 };
 
-class TForm2 : public Window, public WizardServices {
+// The controls of a page are made when the page is first shown (or when anything asks for one of them):
+// start-up makes only the frame and the welcome page.
+class TForm2 : public Window, public WizardServices, private ControlSource {
 public:
     // The backdrop receives the titles and the gradient; it may be null (tests).
     explicit TForm2(TForm1* backdrop);
     ~TForm2() override;
 
-    // Creates the window, runs FormCreate, shows it and attaches it as the engine's services.
+    // Creates the window, runs FormCreate, shows the backdrop maximised, then shows the wizard in front
+    // of it, and attaches it as the engine's services.
     void Create(HINSTANCE instance);
 
     // A quit request was taken from the queue by PumpMessages; the main loop ends when it sees this.
@@ -85,7 +88,11 @@ protected:
 
 private:
     void BuildControls();
-    void BindControls(const std::vector<HWND>& windows);
+    HWND Materialise(int id) override;
+    void BuildPage(std::size_t page);
+    void PreparePage(Form2Id page);
+    void BindControls();
+    template <typename ControlType> ControlType Bound(Form2Id id);
     void OnCommand(int id, int code);
     HWND MainWindow() const;
 
@@ -129,4 +136,11 @@ private:
     gdi::Font font_;
     gdi::Font boldFont_;
     gdi::Bitmap banner_;
+    std::vector<HWND> windows_;   // one per layout row, nullptr until its page is built
+    std::vector<bool> pageBuilt_; // by layout row, for the page panels' rows
+    bool buildingPage_ = false;
+    // What start-up left on pages that are built later: the folder box's text, and in reinstall mode
+    // the finish page without its three boxes.
+    std::string startFolder_;
+    bool finishBoxesHidden_ = false;
 };

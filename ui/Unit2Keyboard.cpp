@@ -110,8 +110,8 @@ LRESULT TForm2::FocusedPushButtonId() const {
 // group of automatic radio buttons. By hand, because the choices are not automatic ones (see Layout).
 bool TForm2::MoveInAgreementGroup(const MSG& message) {
     if (message.message != WM_KEYDOWN || !IsArrow(message.wParam)) return false;
-    const bool fromAgree = message.hwnd == RadioButton1.Handle();
-    if (!fromAgree && message.hwnd != RadioButton2.Handle()) return false;
+    const bool fromAgree = RadioButton1.Is(message.hwnd);
+    if (!fromAgree && !RadioButton2.Is(message.hwnd)) return false;
     FocusControl(fromAgree ? RadioButton2.Handle() : RadioButton1.Handle());
     ChooseAgreement(!fromAgree);
     return true;

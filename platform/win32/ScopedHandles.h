@@ -1,10 +1,12 @@
 #pragma once
 // Owning wrappers, one per handle kind. Move-only; each frees its handle with the call that kind needs.
 // Registry keys are owned by platform::RegKey (platform/Registry.h), which the engine sees as well.
+#include "platform/win32/LateBound.h"
 #include "platform/win32/Win32.h"
 
 #include <objbase.h>
 
+#include <optional>
 #include <utility>
 
 namespace platform::win32 {
@@ -92,9 +94,9 @@ private:
 // the resizable folder browser need it. Released only when this scope's initialisation succeeded.
 class ComApartment {
 public:
-    ComApartment() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ComApartment() : result_(late::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
     ~ComApartment() {
-        if (SUCCEEDED(result_)) ::CoUninitialize();
+        if (SUCCEEDED(result_)) late::CoUninitialize();
     }
     ComApartment(const ComApartment&) = delete;
     ComApartment& operator=(const ComApartment&) = delete;
@@ -103,6 +105,25 @@ public:
 
 private:
     HRESULT result_;
+};
+
+// The apartment for a whole run, entered by the first call that needs COM (a shell link, opening a
+// document) rather than at start-up, which then loads no COM at all. Left when the scope ends, if it
+// was entered. Without such a scope, Enter does nothing: the caller has initialised COM itself.
+class ComApartmentOnDemand {
+public:
+    ComApartmentOnDemand() { current_ = this; }
+    ~ComApartmentOnDemand() { current_ = nullptr; }
+    ComApartmentOnDemand(const ComApartmentOnDemand&) = delete;
+    ComApartmentOnDemand& operator=(const ComApartmentOnDemand&) = delete;
+
+    static void Enter() {
+        if (current_ && !current_->apartment_) current_->apartment_.emplace();
+    }
+
+private:
+    std::optional<ComApartment> apartment_;
+    static inline ComApartmentOnDemand* current_ = nullptr;
 };
 
 } // namespace platform::win32

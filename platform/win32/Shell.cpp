@@ -2,6 +2,7 @@
 #include "platform/Shell.h"
 
 #include "platform/Error.h"
+#include "platform/win32/LateBound.h"
 #include "platform/win32/ScopedHandles.h"
 
 #include <objidl.h>
@@ -56,8 +57,9 @@ std::string SystemMessage(long code) {
 
 void WriteShellLink(const std::string& target, const std::string& workingDirectory,
                     const std::string& linkPath) {
+    win32::ComApartmentOnDemand::Enter();
     win32::ComPtr<IUnknown> object;
-    const HRESULT created = ::CoCreateInstance(
+    const HRESULT created = win32::late::CoCreateInstance(
         CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown, object.put());
     if (FAILED(created)) throw Error(SystemMessage(created) + ", ClassID: " + kShellLinkClassId);
     const auto link = QueryOrRaise<IShellLinkA>(object.Get(), IID_IShellLinkA);
@@ -80,7 +82,8 @@ void StartProcess(const std::string& path, const std::string& currentDirectory) 
 }
 
 void OpenDocument(const std::string& path) {
-    ::ShellExecuteA(shellOwner, "open", path.c_str(), nullptr, nullptr, SW_SHOW);
+    win32::ComApartmentOnDemand::Enter(); // the shell may hand the document to a COM handler
+    win32::late::ShellExecuteA(shellOwner, "open", path.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
 void SetShellOwner(void* window) {
@@ -89,13 +92,13 @@ void SetShellOwner(void* window) {
 
 std::string UserDesktopFolder() {
     char folder[MAX_PATH] = {};
-    if (FAILED(::SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, folder)))
+    if (FAILED(win32::late::SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, folder)))
         return {};
     return folder;
 }
 
 void NotifyAssociationsChanged() {
-    ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    win32::late::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }
 
 } // namespace platform

@@ -14,6 +14,7 @@
 #include "engine/InstallState.h"
 #include "engine/Shortcuts.h"
 #include "platform/Shell.h"
+#include "platform/win32/ScopedHandles.h"
 
 namespace {
 
@@ -51,6 +52,61 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
     }
     LocalFree(arguments);
     return result;
+}
+
+// On a fresh thread, so that no other test's COM state is in the way. CoInitializeEx answers S_FALSE
+// on a thread that is in the apartment already and S_OK on one that is not.
+template <typename Body> void OnFreshThread(Body body) {
+    struct Call {
+        static DWORD WINAPI Run(LPVOID body) {
+            (*static_cast<Body*>(body))();
+            return 0;
+        }
+    };
+    const HANDLE thread = CreateThread(nullptr, 0, Call::Run, &body, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+}
+
+HRESULT ApartmentProbe() {
+    const HRESULT result = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (SUCCEEDED(result)) CoUninitialize();
+    return result;
+}
+
+// Start-up loads no COM: the run's apartment is entered by the first call that needs it, once, and left
+// when the run ends. Without the run's scope (a test that brings its own COM), entering does nothing.
+TEST(ComOnDemand, EnteredOnceByTheFirstCallerAndLeftWithTheRun) {
+    OnFreshThread([] {
+        {
+            platform::win32::ComApartmentOnDemand run;
+            EXPECT_EQ(ApartmentProbe(), S_OK) << "not entered at start";
+            platform::win32::ComApartmentOnDemand::Enter();
+            platform::win32::ComApartmentOnDemand::Enter();
+            EXPECT_EQ(ApartmentProbe(), S_FALSE) << "entered";
+        }
+        EXPECT_EQ(ApartmentProbe(), S_OK) << "left with the run, and only once entered";
+        platform::win32::ComApartmentOnDemand::Enter();
+        EXPECT_EQ(ApartmentProbe(), S_OK) << "no run, nothing entered";
+    });
+}
+
+// A shell link is the first caller in a run: the link is written without COM entered beforehand.
+TEST(ComOnDemand, AShellLinkEntersTheApartmentItNeeds) {
+    const std::string link = TempFolder("Pellum Com") + "\\Notepad.lnk";
+    DeleteFileA(link.c_str());
+    OnFreshThread([&] {
+        platform::win32::ComApartmentOnDemand run;
+        try {
+            platform::WriteShellLink("C:\\windows\\notepad.exe", "C:\\windows", link);
+        } catch (const std::exception& error) {
+            ADD_FAILURE() << error.what();
+        }
+        EXPECT_EQ(ApartmentProbe(), S_FALSE);
+    });
+    EXPECT_NE(GetFileAttributesA(link.c_str()), INVALID_FILE_ATTRIBUTES);
+    DeleteFileA(link.c_str());
 }
 
 class ShellInPrefix : public ::testing::Test {

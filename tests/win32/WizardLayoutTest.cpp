@@ -339,6 +339,53 @@ TEST_F(WizardLayout, TheTwoRadioButtonsAreOneGroup) {
     EXPECT_TRUE(form->RadioButton2.IsChecked());
 }
 
+int WindowsBelow(HWND window) {
+    int count = 0;
+    EnumChildWindows(
+        window, [](HWND, LPARAM counter) CALLBACK -> BOOL { return ++*reinterpret_cast<int*>(counter), TRUE; },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+// Start-up makes the frame (bevel, banner panel and picture, three buttons) and the welcome page (its
+// panel and five labels); each other page, its panel and its controls, comes when the page is first
+// shown, with what start-up would have put in it, and in its place in the tab order. Counted through
+// Windows alone: asking the form for a control of a page would make that page.
+TEST_F(WizardTest, StartUpMakesTheWelcomePageAndEachOtherPageComesWhenFirstShown) {
+    Open();
+    const HWND window = form->Handle();
+    EXPECT_EQ(WindowsBelow(window), 6 + 6);
+    Click(form->Button1);
+    EXPECT_EQ(WindowsBelow(window), 6 + 6 + 5) << "the agreement: its panel, a label, the licence, two choices";
+    Click(form->RadioButton1);
+    Click(form->Button1);
+    EXPECT_EQ(WindowsBelow(window), 6 + 6 + 5 + 5) << "the folder page: its panel, two labels, the box, Browse";
+    EXPECT_EQ(form->Edit1.Text(), "C:\\Program Files\\Torvek\\Pellum 3.9.8.7");
+    Click(form->Button2);
+    Click(form->Button2);
+    EXPECT_EQ(WindowsBelow(window), 6 + 6 + 5 + 5) << "a page is made once";
+    EXPECT_EQ(GetWindow(form->Panel4.Handle(), GW_HWNDNEXT), form->Button1.Handle())
+        << "a page made later takes its place in the tab order";
+    EXPECT_EQ(GetWindow(form->Panel4.Handle(), GW_HWNDPREV), form->Panel3.Handle())
+        << "after the last page made before it";
+    EXPECT_EQ(WindowsBelow(window), 6 + 6 + 5 + 5 + 5) << "asking for the finish page made it";
+}
+
+// Pages made out of order still stand in the table's order among the window's own children.
+TEST_F(WizardTest, PagesMadeOutOfOrderStandInTheTablesOrder) {
+    Open();
+    const HWND finish = form->Panel4.Handle();
+    const HWND copying = form->Panel5.Handle();
+    const HWND welcome = form->Panel1.Handle();
+    std::vector<HWND> order;
+    for (HWND child = GetWindow(form->Handle(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        order.push_back(child);
+    const std::vector<HWND> expected = {form->Bevel1.Handle(),  form->Panel7.Handle(), welcome,
+                                        copying,                finish,                form->Button1.Handle(),
+                                        form->Button2.Handle(), form->Button3.Handle()};
+    EXPECT_EQ(order, expected);
+}
+
 // A label sized to its text must show all of it: the same ink as when it has room to spare.
 TEST_F(WizardLayout, LabelsShowTheirWholeText) {
     const auto controls = ControlsByName(*form);

@@ -3,6 +3,7 @@
 #include "WizardFixture.h"
 
 #include "platform/Error.h"
+#include "ui/Unit1.h"
 #include "ui/Window.h"
 
 namespace wizard_test {
@@ -38,6 +39,23 @@ TEST_F(WizardTest, AWizardWindowThatCannotBeMadeRaises) {
     EXPECT_EQ(form->Handle(), nullptr);
     form.reset();
     EXPECT_TRUE(UnregisterClassA("TForm2", instance));
+}
+
+// Start-up as the program runs it: the backdrop, with its titles and gradient, maximised behind the
+// wizard, and the wizard the active window with the keyboard on Next.
+TEST_F(WizardTest, TheBackdropIsShownMaximisedBehindTheActiveWizard) {
+    TForm1 backdrop;
+    backdrop.Create(GetModuleHandleA(nullptr));
+    form = std::make_unique<TForm2>(&backdrop);
+    form->Create(GetModuleHandleA(nullptr));
+    EXPECT_TRUE(IsWindowVisible(backdrop.Handle()));
+    EXPECT_TRUE(IsZoomed(backdrop.Handle()));
+    EXPECT_TRUE(backdrop.HasGradient());
+    EXPECT_EQ(backdrop.Title(), "Torvek Pellum 3.9.8.7");
+    EXPECT_TRUE(IsWindowVisible(form->Handle()));
+    EXPECT_EQ(GetActiveWindow(), form->Handle());
+    EXPECT_EQ(GetFocus(), form->Button1.Handle());
+    form.reset();
 }
 
 TEST_F(FreshInstall, AgreementDecidesNextAndBackKeepsTheChoice) {

@@ -1,0 +1,75 @@
+#include "platform/win32/LateBound.h"
+
+#include "platform/Error.h"
+
+#include <shellapi.h>
+
+namespace platform::win32::late {
+namespace {
+
+const char kOle32[] = "ole32.dll";
+const char kShell32[] = "shell32.dll";
+
+// The function `name` of `dll` as a pointer of the type of the API it stands for. The DLL stays
+// loaded for the rest of the run, so the address stays valid.
+template <typename Function> Function* Find(const char* dll, const char* name) {
+    HMODULE module = ::GetModuleHandleA(dll);
+    if (!module) module = ::LoadLibraryA(dll);
+    const FARPROC found = module ? ::GetProcAddress(module, name) : nullptr;
+    if (!found) throw Error(Format("Cannot load %s", name));
+    return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(found));
+}
+
+} // namespace
+
+// One lookup each, on the first call; the program has one thread.
+#define LATE_BOUND(dll, name) static auto* const function = Find<decltype(::name)>(dll, #name)
+
+HRESULT CoInitializeEx(LPVOID reserved, DWORD model) {
+    LATE_BOUND(kOle32, CoInitializeEx);
+    return function(reserved, model);
+}
+
+void CoUninitialize() {
+    LATE_BOUND(kOle32, CoUninitialize);
+    function();
+}
+
+HRESULT CoCreateInstance(REFCLSID classId, LPUNKNOWN outer, DWORD context, REFIID interfaceId, LPVOID* object) {
+    LATE_BOUND(kOle32, CoCreateInstance);
+    return function(classId, outer, context, interfaceId, object);
+}
+
+void CoTaskMemFree(LPVOID memory) {
+    LATE_BOUND(kOle32, CoTaskMemFree);
+    function(memory);
+}
+
+PIDLIST_ABSOLUTE SHBrowseForFolderA(LPBROWSEINFOA info) {
+    LATE_BOUND(kShell32, SHBrowseForFolderA);
+    return function(info);
+}
+
+BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE list, LPSTR path) {
+    LATE_BOUND(kShell32, SHGetPathFromIDListA);
+    return function(list, path);
+}
+
+HRESULT SHGetFolderPathA(HWND owner, int folder, HANDLE token, DWORD flags, LPSTR path) {
+    LATE_BOUND(kShell32, SHGetFolderPathA);
+    return function(owner, folder, token, flags, path);
+}
+
+void SHChangeNotify(LONG event, UINT flags, LPCVOID item1, LPCVOID item2) {
+    LATE_BOUND(kShell32, SHChangeNotify);
+    function(event, flags, item1, item2);
+}
+
+HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory, INT show) {
+    LATE_BOUND(kShell32, ShellExecuteA);
+    return function(owner, verb, file, parameters, directory, show);
+}
+
+#undef LATE_BOUND
+
+} // namespace platform::win32::late

@@ -1,0 +1,26 @@
+#pragma once
+// The ole32 and shell32 functions the installer calls, bound when first called instead of imported:
+// start-up needs neither DLL (COM is entered with the first shell link; the shell is asked only for
+// folders, links and documents later on), and under Wine the loader's mapping of the two costs about
+// 10 ms before the first window. Both are KnownDLLs, so loading them by name never searches the
+// program's folder. Each function takes and returns what the API of its name does; a function that
+// cannot be found (no Windows lacks these) raises platform::Error("Cannot load <name>").
+#include "platform/win32/Win32.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+
+namespace platform::win32::late {
+
+HRESULT CoInitializeEx(LPVOID reserved, DWORD model);
+void CoUninitialize();
+HRESULT CoCreateInstance(REFCLSID classId, LPUNKNOWN outer, DWORD context, REFIID interfaceId, LPVOID* object);
+void CoTaskMemFree(LPVOID memory);
+
+PIDLIST_ABSOLUTE SHBrowseForFolderA(LPBROWSEINFOA info);
+BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE list, LPSTR path);
+HRESULT SHGetFolderPathA(HWND owner, int folder, HANDLE token, DWORD flags, LPSTR path);
+void SHChangeNotify(LONG event, UINT flags, LPCVOID item1, LPCVOID item2);
+HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory, INT show);
+
+} // namespace platform::win32::late
