@@ -4,24 +4,30 @@
 #include "ui/Window.h"
 
 #include <commctrl.h>
-#include <cstring>
 #include <iterator>
 
 namespace layout {
 namespace {
 
+// Every row's index by its name, so that rows name their parents and lists as the table does.
+enum RowIndex : std::size_t {
+#define FORM2_CONTROL(name, ...) name##Row,
+#include "resources/Form2.layout.inc"
+};
+constexpr std::size_t Form2Row = kFrame;
+
 // clang-format off
 const Row kForm2Rows[] = {
 #define FORM2_CONTROL(name, kind, parent, left, top, width, height, text, state) \
-    {#name, Kind::kind, #parent, left, top, width, height, text, state},
+    {Kind::kind, parent##Row, left, top, width, height, text, state},
 #include "resources/Form2.layout.inc"
 };
 const Column kForm2Columns[] = {
-#define FORM2_COLUMN(list, caption, width) {#list, caption, width},
+#define FORM2_COLUMN(list, caption, width) {list##Row, caption, width},
 #include "resources/Form2.layout.inc"
 };
 const Range kForm2Ranges[] = {
-#define FORM2_RANGE(progress, minimum, maximum) {#progress, minimum, maximum},
+#define FORM2_RANGE(progress, minimum, maximum) {progress##Row, minimum, maximum},
 #include "resources/Form2.layout.inc"
 };
 // clang-format on
@@ -107,16 +113,8 @@ bool IsLabel(Kind kind) {
     return kind == Kind::Label || kind == Kind::BoldLabel;
 }
 
-// The row named `name`; kFrame for the table's root, which has no row.
-std::size_t RowNamed(const Table& table, const char* name) {
-    for (std::size_t i = 0; i < table.rowCount; ++i)
-        if (std::strcmp(table.rows[i].name, name) == 0) return i;
-    return kFrame;
-}
-
-// The window of the row named `name` when it is made; the table's root otherwise.
-HWND Named(const Table& table, const std::vector<HWND>& windows, HWND root, const char* name) {
-    const std::size_t row = RowNamed(table, name);
+// The window of a row when it is made; the table's root otherwise.
+HWND WindowOf(const std::vector<HWND>& windows, HWND root, std::size_t row) {
     return row != kFrame && windows[row] ? windows[row] : root;
 }
 
@@ -162,8 +160,7 @@ void AddColumn(HWND list, const Column& column, int index, int dpi) {
 // Columns and ranges go to the rows a build has just made, never twice to the same row.
 using Made = std::vector<bool>;
 
-bool JustMade(const Table& table, const Made& made, const char* name) {
-    const std::size_t row = RowNamed(table, name);
+bool JustMade(const Made& made, std::size_t row) {
     return row != kFrame && made[row];
 }
 
@@ -171,11 +168,11 @@ void ApplyColumns(const Table& table, const Made& made, const std::vector<HWND>&
                   int dpi) {
     for (std::size_t i = 0; i < table.columnCount; ++i) {
         const Column& column = table.columns[i];
-        if (!JustMade(table, made, column.list)) continue;
+        if (!JustMade(made, column.list)) continue;
         int index = 0;
         for (std::size_t j = 0; j < i; ++j)
-            index += std::strcmp(table.columns[j].list, column.list) == 0;
-        AddColumn(Named(table, windows, root, column.list), column, index, dpi);
+            index += table.columns[j].list == column.list;
+        AddColumn(WindowOf(windows, root, column.list), column, index, dpi);
     }
 }
 
@@ -183,8 +180,8 @@ void ApplyColumns(const Table& table, const Made& made, const std::vector<HWND>&
 void ApplyRanges(const Table& table, const Made& made, const std::vector<HWND>& windows, HWND root) {
     for (std::size_t i = 0; i < table.rangeCount; ++i) {
         const Range& range = table.ranges[i];
-        if (!JustMade(table, made, range.progress)) continue;
-        HWND bar = Named(table, windows, root, range.progress);
+        if (!JustMade(made, range.progress)) continue;
+        HWND bar = WindowOf(windows, root, range.progress);
         ::SendMessageA(bar, PBM_SETRANGE32, range.minimum, range.maximum);
         ::SendMessageA(bar, PBM_SETSTEP, 1, 0);
         ::SendMessageA(bar, PBM_SETPOS, range.minimum, 0);
@@ -194,8 +191,8 @@ void ApplyRanges(const Table& table, const Made& made, const std::vector<HWND>& 
 // A new window goes below its siblings; one made after a sibling that comes later in the table moves up
 // to its place there, right after the sibling before it (or to the top).
 void KeepTableOrder(const Table& table, const std::vector<HWND>& windows, std::size_t made) {
-    const char* parent = table.rows[made].parent;
-    auto sibling = [&](std::size_t i) { return windows[i] && std::strcmp(table.rows[i].parent, parent) == 0; };
+    const std::size_t parent = table.rows[made].parent;
+    auto sibling = [&](std::size_t i) { return windows[i] && table.rows[i].parent == parent; };
     bool laterSiblingExists = false;
     for (std::size_t i = made + 1; i < table.rowCount && !laterSiblingExists; ++i)
         laterSiblingExists = sibling(i);
@@ -236,7 +233,7 @@ void RegisterPanelClasses(HINSTANCE instance) {
 }
 
 std::size_t PageOf(const Table& table, std::size_t row) {
-    for (std::size_t at = row; at != kFrame; at = RowNamed(table, table.rows[at].parent))
+    for (std::size_t at = row; at != kFrame; at = table.rows[at].parent)
         if (table.rows[at].kind == Kind::Page) return at;
     return kFrame;
 }
@@ -248,7 +245,7 @@ void Build(HWND window, const Table& table, std::size_t page, const Fonts& fonts
     for (std::size_t i = 0; i < table.rowCount; ++i) {
         const Row& row = table.rows[i];
         if (windows[i] || PageOf(table, i) != page) continue;
-        windows[i] = CreateRow(row, Named(table, windows, window, row.parent), kFirstId + static_cast<int>(i),
+        windows[i] = CreateRow(row, WindowOf(windows, window, row.parent), kFirstId + static_cast<int>(i),
                                fonts, dpi);
         made[i] = true;
         KeepTableOrder(table, windows, i);

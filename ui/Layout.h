@@ -27,23 +27,25 @@ enum class Kind {
 // Group starts a group of controls the arrow keys move within (the agreement's two choices).
 enum StateFlag : unsigned { Hidden = 0, Shown = 1, Disabled = 2, Checked = 4, ReadOnly = 8, Group = 16 };
 
+// Rows refer to each other by their index in the table; kFrame is the window itself, which has no row.
+inline constexpr std::size_t kFrame = static_cast<std::size_t>(-1);
+
 struct Row {
-    const char* name;
     Kind kind;
-    const char* parent; // "Form2" for the window itself
+    std::size_t parent; // the parent's row, kFrame for the window itself
     int left, top, width, height;
     const char* text;
     unsigned state;
 };
 
 struct Column {
-    const char* list;
+    std::size_t list; // the list view's row
     const char* caption;
     int width;
 };
 
 struct Range {
-    const char* progress;
+    std::size_t progress; // the progress bar's row
     int minimum, maximum;
 };
 
@@ -78,7 +80,6 @@ void RegisterPanelClasses(HINSTANCE instance);
 // A window is built a page at a time: first the frame (every row on no page), then each page, its panel
 // and the controls on it, when the form first needs it. A window made later is put among its siblings
 // where the table has it, so the tab order stays the table's whatever order the pages come in.
-inline constexpr std::size_t kFrame = static_cast<std::size_t>(-1);
 
 // The row of the page that `row` belongs to: the page panel's own row for the panel and everything on
 // it (through its parents), kFrame for a row on no page.
