@@ -143,9 +143,10 @@ TEST_F(FilesTest, FileHeldByAReaderIsNotReplacedAndKeepsItsBytes) {
     EXPECT_EQ("TorvekKel3.exe", Names());
 }
 
-// A holder that shares writing but not deleting: the new copy is written, the rename over the old
-// file fails, and only the new copy is removed again.
-TEST_F(FilesTest, FailedReplacementLeavesTheOldFileAndNoTemporaryFile) {
+// Even a holder that shares writing keeps its file: the wizard does not write a new copy only to find
+// the old one cannot be replaced, and no temporary file is left. (A new copy that does not fit on the
+// disk is removed again: the fault suite's reinstall onto a full disk checks that.)
+TEST_F(FilesTest, AHolderThatSharesWritingStillKeepsItsFile) {
     ASSERT_EQ(WriteFailure::None, Write(Path("Data.db"), "old rows"));
     const HANDLE holder = ::CreateFileA(Path("Data.db").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
