@@ -120,11 +120,52 @@ TEST_F(Keyboard, EnterPressesOnlyTheFocusedPushButtonAndEscapeNothing) {
     EXPECT_EQ(script.questions.size(), 1u);
 }
 
+// What the dialog manager asks a dialog, answered by the wizard: the next or previous tab stop or a given
+// control (WM_NEXTDLGCTL), and the button Enter presses (DM_GETDEFID): the focused push button, no other.
+TEST_F(Keyboard, TheDialogManagersRequestsAreAnswered) {
+    const auto defaultId = [&] { return SendMessageA(form->Handle(), DM_GETDEFID, 0, 0); };
+    ASSERT_EQ(Focus(), "Button1");
+    EXPECT_EQ(defaultId(), MAKELRESULT(GetDlgCtrlID(form->Button1.Handle()), DC_HASDEFID));
+    SendMessageA(form->Handle(), WM_NEXTDLGCTL, 0, FALSE);
+    EXPECT_EQ(Focus(), "Button3");
+    SendMessageA(form->Handle(), WM_NEXTDLGCTL, 1, FALSE);
+    EXPECT_EQ(Focus(), "Button1");
+    SendMessageA(form->Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(form->Button3.Handle()), TRUE);
+    EXPECT_EQ(Focus(), "Button3");
+    SendMessageA(form->Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(form->Button2.Handle()), TRUE);
+    EXPECT_EQ(Focus(), "Button3") << "Back is disabled on the welcome page";
+
+    Key(VK_TAB);
+    Key(VK_RETURN);
+    ASSERT_EQ(Focus(), "Memo1");
+    EXPECT_EQ(defaultId(), 0);
+    Key(VK_TAB);
+    ASSERT_EQ(Focus(), "RadioButton2");
+    EXPECT_EQ(defaultId(), 0);
+    form->Panel2.Hide();
+    form->Panel4.Show();
+    SetFocus(form->CheckBox2.Handle());
+    EXPECT_EQ(defaultId(), 0);
+    SetFocus(nullptr);
+    EXPECT_EQ(defaultId(), 0);
+
+    // A wizard not made yet lets every message through.
+    TForm2 unmade(nullptr);
+    MSG message = {};
+    message.hwnd = form->Button1.Handle();
+    message.message = WM_KEYDOWN;
+    message.wParam = VK_TAB;
+    EXPECT_FALSE(unmade.PreTranslateMessage(message));
+}
+
 TEST_F(Keyboard, TheLicenceBoxScrollsAndPassesTabOn) {
     Key(VK_RETURN);
     ASSERT_EQ(Focus(), "Memo1");
-    Key(VK_NEXT);
     Key(VK_DOWN);
+    DWORD caret = 0;
+    SendMessageA(form->Memo1.Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&caret), 0);
+    EXPECT_GT(caret, 0u) << "the arrow keys reach the box";
+    Key(VK_NEXT);
     EXPECT_GT(SendMessageA(form->Memo1.Handle(), EM_GETFIRSTVISIBLELINE, 0, 0), 0) << "Page Down scrolls";
     EXPECT_EQ(form->Memo1.Text().find('\t'), std::string::npos);
     Key(VK_TAB);
@@ -205,13 +246,23 @@ TEST_F(Keyboard, TheFocusComesBackAfterTheWizardWasInactive) {
     SetActiveWindow(form->Handle());
     form->PumpMessages();
     EXPECT_EQ(Focus(), "Button3");
+
+    // A handler that moves the focus and opens a box at once: the focus it chose is the one kept.
+    SetFocus(form->Button1.Handle());
+    SetActiveWindow(backdrop.Handle());
+    EXPECT_NE(GetActiveWindow(), form->Handle());
+    form->PumpMessages();
+    EXPECT_EQ(Focus(), "Button1");
 }
 
 std::vector<WPARAM> uiStateRequests;
 
 LRESULT CALLBACK RecordUiStateRequests(int code, WPARAM wParam, LPARAM lParam) {
     const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (code == HC_ACTION && sent->message == WM_CHANGEUISTATE) uiStateRequests.push_back(sent->wParam);
+    if (code == HC_ACTION && sent->message == WM_CHANGEUISTATE) {
+        uiStateRequests.push_back(sent->wParam);
+        uiStateRequests.push_back(static_cast<WPARAM>(sent->lParam));
+    }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
@@ -221,13 +272,16 @@ TEST_F(Keyboard, TheFocusRectangleIsAskedForOnceTheKeyboardIsUsed) {
     uiStateRequests.clear();
     const HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, RecordUiStateRequests, nullptr, GetCurrentThreadId());
     ASSERT_NE(hook, nullptr);
+    PostMessageA(form->Button1.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    PostMessageA(form->Handle(), WM_KEYDOWN, VK_TAB, 1);
     form->PumpMessages();
     const bool beforeAnyKey = uiStateRequests.empty();
     Key(VK_TAB);
     UnhookWindowsHookEx(hook);
-    EXPECT_TRUE(beforeAnyKey);
-    ASSERT_FALSE(uiStateRequests.empty());
+    EXPECT_TRUE(beforeAnyKey) << "the mouse, and keys sent to the wizard's frame, leave the cues as they are";
+    ASSERT_EQ(uiStateRequests.size(), 2u);
     EXPECT_EQ(uiStateRequests[0], MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL));
+    EXPECT_EQ(uiStateRequests[1], 0u);
 }
 
 // What the accessibility layer reads: standard controls, each box and list named by the label created
