@@ -61,6 +61,7 @@ std::string ReasonOf(const platform::WriteResult& result) {
     case platform::WriteFailure::DiskFull: reason = "disk full"; break;
     case platform::WriteFailure::AccessDenied: reason = "access denied"; break;
     case platform::WriteFailure::NoFolder: reason = "its folder could not be made"; break;
+    case platform::WriteFailure::PathTooLong: reason = "its path is too long to replace it safely"; break;
     case platform::WriteFailure::Other: reason = "it could not be written"; break;
     }
     return result.existed ? reason + "; the older copy is kept" : reason;

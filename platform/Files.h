@@ -22,6 +22,7 @@ enum class WriteFailure {
     DiskFull,     // the disk filled up before every byte was written
     AccessDenied, // no right to write there (or a folder stands at the path)
     NoFolder,     // the folder to write into does not exist
+    PathTooLong,  // an existing file whose folder leaves no room for the temporary copy's name
     Other,        // any other error
 };
 
@@ -35,7 +36,8 @@ struct WriteResult {
 //   and the bytes written in place; an incomplete file is deleted again;
 // - a file there: the bytes go to a temporary file in the same folder, flushed, which then replaces the
 //   old one with MoveFileExA(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH); on any failure only
-//   the temporary file is deleted and the old file stays as it was. A read-only file is not replaced.
+//   the temporary file is deleted and the old file stays as it was. A read-only file is not replaced,
+//   nor one in a folder whose path (over MAX_PATH - 14 characters) leaves no room for the temporary name.
 WriteResult WriteWholeFile(const std::string& path, const void* bytes, std::size_t size);
 
 // ExpandEnvironmentStringsA; the text unchanged when expansion fails.

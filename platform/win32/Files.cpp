@@ -72,6 +72,9 @@ WriteResult Replace(const std::string& path, const void* bytes, std::size_t size
     WriteFailure failure = CheckReplaceable(path);
     if (failure != WriteFailure::None) return {failure, true};
     const std::string folder = path.substr(0, path.find_last_of('\\') + 1);
+    // The temporary name adds "~ts", four hex digits and ".tmp" to the folder. Windows refuses a longer
+    // folder; Wine's ANSI call writes past the MAX_PATH buffer instead, so the length is checked here.
+    if (folder.size() > MAX_PATH - 14) return {WriteFailure::PathTooLong, true};
     char temporary[MAX_PATH];
     if (!::GetTempFileNameA(folder.c_str(), "~ts", 0, temporary)) return {FailureOf(::GetLastError()), true};
     failure = WriteAndClose(win32::ScopedFile(CreateForWriting(temporary, CREATE_ALWAYS)), bytes, size, true);

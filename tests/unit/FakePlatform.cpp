@@ -170,6 +170,7 @@ WriteResult WriteWholeFile(const std::string& path, const void* bytes, std::size
     if (world.folders.count(path)) return {WriteFailure::AccessDenied, false};
     const bool existed = world.files.count(path) > 0;
     if (existed && world.readOnlyFiles.count(path)) return {WriteFailure::ReadOnly, true};
+    if (existed && world.tooLongToReplace.count(path)) return {WriteFailure::PathTooLong, true};
     if (world.filesInUse.count(path)) return {WriteFailure::InUse, existed};
     world.writeSources.push_back(bytes);
     if (world.diskFullAt.count(path)) return {WriteFailure::DiskFull, existed};

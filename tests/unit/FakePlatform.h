@@ -39,6 +39,7 @@ struct World {
     NameSet filesInUse;               // held open by another program: neither created nor replaced
     NameSet failingFolders;           // CreateDirectoryA fails on these
     NameSet diskFullAt;               // writing this path runs out of disk space
+    NameSet tooLongToReplace;         // an existing file here has no room beside it for a temporary name
     std::multiset<std::string, NoCaseLess> folderLookups; // every folder asked about, once per question
     NameMap<Key> registry;            // "HKLM\Software\Torvek" (no trailing delimiter)
     NameSet uncreatableKeys;          // RegCreateKeyExA fails on these

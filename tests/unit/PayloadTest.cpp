@@ -108,30 +108,34 @@ TEST_F(Extraction, TheCounterStopsWhereItWrapsAround) {
 }
 
 TEST_F(Extraction, FilesThatCannotBeWrittenAreReportedWithTheirReason) {
-    AddCatalogue(6);
+    AddCatalogue(7);
     const std::string readOnly = "Examples\\Project2\\WorkModules\\f2.lib";
     const std::string fullOld = "Examples\\Project3\\WorkModules\\f3.lib";
     const std::string fullNew = "Examples\\Project0\\WorkModules\\f4.lib";
     const std::string held = "Examples\\Project1\\WorkModules\\f5.lib";
-    for (const auto& name : {readOnly, fullOld}) {
+    const std::string deep = "Examples\\Project3\\WorkModules\\f7.lib";
+    for (const auto& name : {readOnly, fullOld, deep}) {
         fake::AddFolderTree(FolderPart(Path(name)));
         world.files[Path(name)] = "old contents";
     }
     world.readOnlyFiles.insert(Path(readOnly));
     world.diskFullAt = {Path(fullOld), Path(fullNew)};
     world.filesInUse.insert(Path(held));
+    world.tooLongToReplace.insert(Path(deep));
     ExtractPayload();
     EXPECT_EQ(ReasonFor(readOnly), "read-only; the older copy is kept");
+    EXPECT_EQ(ReasonFor(deep), "its path is too long to replace it safely; the older copy is kept");
     EXPECT_EQ(ReasonFor(fullOld), "disk full; the older copy is kept");
     EXPECT_EQ(ReasonFor(fullNew), "disk full");
     EXPECT_EQ(ReasonFor(held), "in use by another program");
     EXPECT_EQ(ReasonFor("Examples\\Project2\\WorkModules\\f6.lib"), "<written>");
-    EXPECT_EQ(State().SkippedEntries.size(), 4u);
+    EXPECT_EQ(State().SkippedEntries.size(), 5u);
     EXPECT_EQ(State().SkippedEntries[0].number, 2u);
     EXPECT_EQ(world.files.at(Path(readOnly)), "old contents");
+    EXPECT_EQ(world.files.at(Path(deep)), "old contents");
     EXPECT_EQ(world.files.at(Path(fullOld)), "old contents");
     EXPECT_FALSE(world.files.count(Path(fullNew)));
-    EXPECT_EQ(ui.steps, 6);
+    EXPECT_EQ(ui.steps, 7);
     EXPECT_TRUE(ui.errors.empty()); // the wizard reports the list once, after the records
 }
 

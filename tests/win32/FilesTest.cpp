@@ -109,16 +109,19 @@ TEST_F(FilesTest, WrittenFilesHoldExactlyTheBytes) {
     EXPECT_EQ(WriteFailure::None, Write(Path("TorvekKel3.exe"), bytes));
     EXPECT_TRUE(ReadBack(Path("TorvekKel3.exe")) == bytes);
 
+    // Another program's file that carries a name like the temporary copy's is left alone.
+    ASSERT_EQ(WriteFailure::None, Write(Path("~ts1.tmp"), "someone else's"));
     const auto replaced = platform::WriteWholeFile(Path("TorvekKel3.exe"), "short", 5);
     EXPECT_EQ(WriteFailure::None, replaced.failure);
     EXPECT_TRUE(replaced.existed);
     EXPECT_EQ("short", ReadBack(Path("TorvekKel3.exe"))) << "an existing file is replaced, not overlaid";
+    EXPECT_EQ("someone else's", ReadBack(Path("~ts1.tmp")));
 
     const auto created = platform::WriteWholeFile(Path("empty.dat"), nullptr, 0);
     EXPECT_EQ(WriteFailure::None, created.failure);
     EXPECT_FALSE(created.existed);
     EXPECT_EQ("", ReadBack(Path("empty.dat")));
-    EXPECT_EQ("TorvekKel3.exe empty.dat", Names());
+    EXPECT_EQ("TorvekKel3.exe empty.dat ~ts1.tmp", Names());
 }
 
 TEST_F(FilesTest, ReadOnlyFileIsNotReplacedAndKeepsItsBytes) {
@@ -157,6 +160,25 @@ TEST_F(FilesTest, AHolderThatSharesWritingStillKeepsItsFile) {
     EXPECT_TRUE(result.existed);
     EXPECT_EQ("old rows", ReadBack(Path("Data.db")));
     EXPECT_EQ("Data.db", Names());
+}
+
+// A short name deep down: the file itself fits in MAX_PATH, its temporary copy's name would not. It is
+// refused and kept, where Wine's ANSI call would have overrun the name's buffer.
+TEST_F(FilesTest, AFileTooDeepForATemporaryNameIsKept) {
+    const std::size_t roomy = MAX_PATH - 14; // the longest folder, its last delimiter included, that works
+    std::string deep = folder_ + "\\" + std::string(roomy - folder_.size() - 2, 'd');
+    ASSERT_TRUE(platform::CreateDirectory(deep));
+    ASSERT_EQ(WriteFailure::None, Write(deep + "\\a.ini", "old"));
+    EXPECT_EQ(WriteFailure::None, Write(deep + "\\a.ini", "new")) << "a folder of " << roomy << " still works";
+    EXPECT_EQ("new", ReadBack(deep + "\\a.ini"));
+
+    deep += 'd';
+    ASSERT_TRUE(platform::CreateDirectory(deep));
+    ASSERT_EQ(WriteFailure::None, Write(deep + "\\a.ini", "old")) << "a new file is written in place";
+    const auto result = platform::WriteWholeFile(deep + "\\a.ini", "new", 3);
+    EXPECT_EQ(WriteFailure::PathTooLong, result.failure);
+    EXPECT_TRUE(result.existed);
+    EXPECT_EQ("old", ReadBack(deep + "\\a.ini"));
 }
 
 TEST_F(FilesTest, FileInMissingFolderOrInAFoldersPlaceIsNotCreated) {
