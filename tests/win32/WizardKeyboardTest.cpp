@@ -124,21 +124,26 @@ TEST_F(Keyboard, EnterPressesOnlyTheFocusedPushButtonAndEscapeNothing) {
 // control (WM_NEXTDLGCTL), and the button Enter presses (DM_GETDEFID): the focused push button, no other.
 TEST_F(Keyboard, TheDialogManagersRequestsAreAnswered) {
     const auto defaultId = [&] { return SendMessageA(form->Handle(), DM_GETDEFID, 0, 0); };
+    const auto nextControl = [&](WPARAM which, BOOL byHandle) {
+        SendMessageA(form->Handle(), WM_NEXTDLGCTL, which, byHandle);
+        return Focus();
+    };
     ASSERT_EQ(Focus(), "Button1");
     EXPECT_EQ(defaultId(), MAKELRESULT(GetDlgCtrlID(form->Button1.Handle()), DC_HASDEFID));
-    SendMessageA(form->Handle(), WM_NEXTDLGCTL, 0, FALSE);
-    EXPECT_EQ(Focus(), "Button3");
-    SendMessageA(form->Handle(), WM_NEXTDLGCTL, 1, FALSE);
-    EXPECT_EQ(Focus(), "Button1");
-    SendMessageA(form->Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(form->Button3.Handle()), TRUE);
-    EXPECT_EQ(Focus(), "Button3");
-    SendMessageA(form->Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(form->Button2.Handle()), TRUE);
-    EXPECT_EQ(Focus(), "Button3") << "Back is disabled on the welcome page";
+    EXPECT_EQ(nextControl(reinterpret_cast<WPARAM>(form->Button2.Handle()), TRUE), "Button1")
+        << "Back is disabled on the welcome page";
+    EXPECT_EQ(nextControl(reinterpret_cast<WPARAM>(form->Button3.Handle()), TRUE), "Button3");
 
     Key(VK_TAB);
     Key(VK_RETURN);
     ASSERT_EQ(Focus(), "Memo1");
     EXPECT_EQ(defaultId(), 0);
+    EXPECT_EQ(nextControl(0, FALSE), "RadioButton2");
+    EXPECT_EQ(nextControl(0, FALSE), "Button2");
+    EXPECT_EQ(nextControl(1, FALSE), "RadioButton2");
+    EXPECT_EQ(nextControl(1, FALSE), "Memo1");
+    EXPECT_EQ(nextControl(1, FALSE), "Button3");
+    EXPECT_EQ(nextControl(0, FALSE), "Memo1");
     Key(VK_TAB);
     ASSERT_EQ(Focus(), "RadioButton2");
     EXPECT_EQ(defaultId(), 0);
@@ -246,6 +251,23 @@ TEST_F(Keyboard, TheFocusComesBackAfterTheWizardWasInactive) {
     SetActiveWindow(form->Handle());
     form->PumpMessages();
     EXPECT_EQ(Focus(), "Button3");
+
+    // Another program active: a control disabled under the wizard's kept focus does not pull the
+    // activation back; the control takes the focus again once it is usable and the wizard active.
+    const HWND other = CreateWindowExA(0, "STATIC", "another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                       200, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(other, nullptr);
+    SetActiveWindow(other);
+    form->PumpMessages();
+    ASSERT_EQ(GetActiveWindow(), other);
+    form->Button3.SetEnabled(false);
+    form->PumpMessages();
+    EXPECT_EQ(GetActiveWindow(), other);
+    form->Button3.SetEnabled(true);
+    SetActiveWindow(form->Handle());
+    form->PumpMessages();
+    EXPECT_EQ(Focus(), "Button3");
+    DestroyWindow(other);
 
     // A handler that moves the focus and opens a box at once: the focus it chose is the one kept.
     SetFocus(form->Button1.Handle());
