@@ -233,6 +233,11 @@ TEST_F(Keyboard, SpaceTogglesAFinishBoxAndEnterOnItDoesNothing) {
 TEST_F(Keyboard, TheFocusComesBackAfterTheWizardWasInactive) {
     Key(VK_TAB);
     ASSERT_EQ(Focus(), "Button3");
+    // The frame itself is no place for the focus: no key does anything there.
+    SetFocus(form->Handle());
+    form->PumpMessages();
+    form->PumpMessages();
+    EXPECT_EQ(Focus(), "Button3");
     TForm1 backdrop;
     backdrop.Create(GetModuleHandleA(nullptr));
     backdrop.SetKeyboardWindow(form->Handle());
