@@ -25,13 +25,8 @@ void RestrictDllSearch() {
 // Ends on WM_QUIT, or when a nested PumpMessages has already taken the quit request off the queue.
 void RunMessageLoop(TForm2& wizard) {
     MSG message;
-    while (!wizard.QuitRequested() && ::GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (!wizard.PreTranslateMessage(message)) {
-            ::TranslateMessage(&message);
-            ::DispatchMessageA(&message);
-        }
-        wizard.KeepFocusUsable();
-    }
+    while (!wizard.QuitRequested() && ::GetMessageA(&message, nullptr, 0, 0) > 0)
+        wizard.HandleQueuedMessage(message);
 }
 
 void Run(HINSTANCE instance) {

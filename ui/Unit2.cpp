@@ -272,12 +272,16 @@ void TForm2::PumpMessages() {
             quitSeen_ = true;
             continue;
         }
-        if (!PreTranslateMessage(message)) {
-            ::TranslateMessage(&message);
-            ::DispatchMessageA(&message);
-        }
-        KeepFocusUsable();
+        HandleQueuedMessage(message);
     }
+}
+
+void TForm2::HandleQueuedMessage(MSG& message) {
+    if (!PreTranslateMessage(message)) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageA(&message);
+    }
+    KeepFocusUsable();
 }
 
 void TForm2::ErrorDialog(const std::string& text) {

@@ -37,12 +37,15 @@ public:
     bool Terminated() const { return terminated_; }
     int AssociationCount() const { return associationCount_; }
 
-    // The wizard's keyboard, for the message loops to call before dispatching: the arrow keys on the
-    // agreement's choices, then the system's dialog manager (Tab and Shift+Tab through the tab stops,
-    // Enter on the focused push button; Escape reaches nothing). True when the message was used.
+    // One message taken from the queue, as both message loops (the program's and PumpMessages) handle
+    // it: the wizard's keyboard first, else the usual translation and dispatch; then the focus is put
+    // back on a usable control if the message took it away.
+    void HandleQueuedMessage(MSG& message);
+    // The wizard's keyboard: the arrow keys on the agreement's choices, then the system's dialog
+    // manager (Tab and Shift+Tab through the tab stops, Enter on the focused push button; Escape
+    // reaches nothing). True when the message was used.
     bool PreTranslateMessage(MSG& message);
-    // The message loops call this after every message: the keyboard focus is always on a usable
-    // control, or kept for when the wizard is active again.
+    // The keyboard focus is always on a usable control, or kept for when the wizard is active again.
     void KeepFocusUsable();
 
     // For TForm1::SetCloseRequestHandler: the backdrop's close request is the wizard's.
