@@ -35,7 +35,8 @@ std::optional<std::string> PartProblem(const std::string& part) {
     if (part.empty() || part == ".") return "its destination has an empty or \".\" part";
     if (std::any_of(part.begin(), part.end(), IsForbiddenCharacter))
         return "its destination holds a character not allowed in a file name";
-    if (part.back() == ' ' || part.back() == '.') return "its destination has a part ending in a space or a dot";
+    if (part.back() == ' ' || part.back() == '.')
+        return "its destination has a part ending in a space or a dot";
     if (IsDeviceName(part)) return "its destination uses a device name";
     return std::nullopt;
 }
@@ -113,7 +114,8 @@ std::optional<std::string> DestinationProblem(const std::optional<std::string>& 
     if (!destination) return "no destination is recorded for it";
     const std::string& name = *destination;
     if (name.empty()) return "its destination is empty";
-    if (installFolder.size() + name.size() > kMaxPathLength) return "its path is longer than 255 characters";
+    if (installFolder.size() + name.size() > platform::kMaxPathLength)
+        return "its path is longer than 255 characters";
     if (name.front() == '/' || name.front() == '\\') return "its destination is absolute";
     if (NamesDrive(name)) return "its destination names a drive";
     if (name.find('\\') != std::string::npos) return "its destination uses \"\\\" between folders, not \"/\"";

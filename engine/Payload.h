@@ -11,10 +11,8 @@
 
 #include "engine/InstallState.h"
 
-inline constexpr std::size_t kMaxPathLength = 255;
-
 // Why a destination string cannot be used, or empty when it is safe: missing, absolute, with a drive,
-// with a ".." part, or making a full path longer than 255 characters.
+// with a ".." part, or making a full path longer than platform::kMaxPathLength bytes.
 std::optional<std::string> DestinationProblem(const std::optional<std::string>& destination,
                                               const std::string& installFolder);
 

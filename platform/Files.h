@@ -5,7 +5,13 @@
 
 namespace platform {
 
-// GetSystemDirectoryA into a 256-character buffer.
+// The longest full path the installer writes, in bytes of its 8-bit string: the product's own tools
+// keep paths in 255-byte strings, and it leaves MAX_PATH (260) room for the ANSI calls' terminator.
+inline constexpr std::size_t kMaxPathLength = 255;
+// A buffer for one such path or string-table text with its terminating NUL.
+inline constexpr std::size_t kPathBufferLength = kMaxPathLength + 1;
+
+// The system folder; empty when it does not fit kPathBufferLength.
 std::string SystemDirectory();
 
 bool DirectoryExists(const std::string& path);
@@ -37,7 +43,7 @@ struct WriteResult {
 // - a file there: the bytes go to a temporary file in the same folder, flushed, which then replaces the
 //   old one with MoveFileExA(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH); on any failure only
 //   the temporary file is deleted and the old file stays as it was. A read-only file is not replaced,
-//   nor one in a folder whose path (over MAX_PATH - 14 characters) leaves no room for the temporary name.
+//   nor one in a folder whose path leaves no room for the temporary copy's name (PathTooLong).
 WriteResult WriteWholeFile(const std::string& path, const void* bytes, std::size_t size);
 
 // ExpandEnvironmentStringsA; the text unchanged when expansion fails.

@@ -19,7 +19,7 @@ std::optional<ResourceData> FindDataResource(const std::string& name);
 // pictures and texts that belong to the windows (the banner, the licence). Empty when it is not there.
 std::optional<ResourceData> FindProgramResource(const std::string& name);
 
-// LoadStringA(module, id, buffer, 256). Empty when the string is absent (or empty).
+// String-table string `id`, cut at kPathBufferLength - 1 bytes. Empty when absent (or empty).
 std::optional<std::string> LoadResourceString(unsigned id);
 
 // Reads resources from another executable, opened as a data file, instead of this process's own

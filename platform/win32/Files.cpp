@@ -8,6 +8,10 @@
 namespace platform {
 namespace {
 
+// GetTempFileNameA adds "~ts", four hex digits and ".tmp" to the folder and needs the result to fit
+// MAX_PATH with its NUL: a longer folder leaves no room for the temporary copy beside the file.
+constexpr std::size_t kMaxTemporaryFolderLength = MAX_PATH - 14;
+
 // INVALID_FILE_ATTRIBUTES when the path does not exist or cannot be examined.
 DWORD Attributes(const std::string& path) {
     return ::GetFileAttributesA(path.c_str());
@@ -61,8 +65,10 @@ WriteFailure CheckReplaceable(const std::string& path) {
     const DWORD attributes = Attributes(path);
     // Windows refuses to replace a read-only file; Wine running as root does not, so the attribute is
     // asked first and the behaviour is Windows' everywhere.
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return WriteFailure::ReadOnly;
-    win32::ScopedFile probe(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return WriteFailure::ReadOnly;
+    win32::ScopedFile probe(
+        ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     return probe.Valid() ? WriteFailure::None : FailureOf(::GetLastError());
 }
 
@@ -72,9 +78,8 @@ WriteResult Replace(const std::string& path, const void* bytes, std::size_t size
     WriteFailure failure = CheckReplaceable(path);
     if (failure != WriteFailure::None) return {failure, true};
     const std::string folder = path.substr(0, path.find_last_of('\\') + 1);
-    // The temporary name adds "~ts", four hex digits and ".tmp" to the folder. Windows refuses a longer
-    // folder; Wine's ANSI call writes past the MAX_PATH buffer instead, so the length is checked here.
-    if (folder.size() > MAX_PATH - 14) return {WriteFailure::PathTooLong, true};
+    // Windows refuses a longer folder; Wine's ANSI call writes past the buffer instead.
+    if (folder.size() > kMaxTemporaryFolderLength) return {WriteFailure::PathTooLong, true};
     char temporary[MAX_PATH];
     if (!::GetTempFileNameA(folder.c_str(), "~ts", 0, temporary)) return {FailureOf(::GetLastError()), true};
     failure = WriteAndClose(win32::ScopedFile(CreateForWriting(temporary, CREATE_ALWAYS)), bytes, size, true);
@@ -88,7 +93,7 @@ WriteResult Replace(const std::string& path, const void* bytes, std::size_t size
 } // namespace
 
 std::string SystemDirectory() {
-    char buffer[256];
+    char buffer[kPathBufferLength];
     const UINT length = ::GetSystemDirectoryA(buffer, sizeof buffer);
     if (length == 0 || length >= sizeof buffer) return std::string();
     return std::string(buffer, length);

@@ -10,14 +10,21 @@ namespace {
 const char kOle32[] = "ole32.dll";
 const char kShell32[] = "shell32.dll";
 
-// The function `name` of `dll` as a pointer of the type of the API it stands for. The DLL stays
-// loaded for the rest of the run, so the address stays valid.
-template <typename Function> Function* Find(const char* dll, const char* name) {
+const char kKernel32[] = "kernel32.dll";
+
+// The function `name` of `dll` as a pointer of the type of the API it stands for, or null where this
+// Windows lacks it. The DLL stays loaded for the rest of the run, so the address stays valid.
+template <typename Function> Function* Lookup(const char* dll, const char* name) {
     HMODULE module = ::GetModuleHandleA(dll);
     if (!module) module = ::LoadLibraryA(dll);
     const FARPROC found = module ? ::GetProcAddress(module, name) : nullptr;
-    if (!found) throw Error(Format("Cannot load %s", name));
     return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(found));
+}
+
+template <typename Function> Function* Find(const char* dll, const char* name) {
+    Function* found = Lookup<Function>(dll, name);
+    if (!found) throw Error(Format("Cannot load %s", name));
+    return found;
 }
 
 } // namespace
@@ -35,7 +42,8 @@ void CoUninitialize() {
     function();
 }
 
-HRESULT CoCreateInstance(REFCLSID classId, LPUNKNOWN outer, DWORD context, REFIID interfaceId, LPVOID* object) {
+HRESULT CoCreateInstance(REFCLSID classId, LPUNKNOWN outer, DWORD context, REFIID interfaceId,
+                         LPVOID* object) {
     LATE_BOUND(kOle32, CoCreateInstance);
     return function(classId, outer, context, interfaceId, object);
 }
@@ -68,6 +76,12 @@ void SHChangeNotify(LONG event, UINT flags, LPCVOID item1, LPCVOID item2) {
 HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory, INT show) {
     LATE_BOUND(kShell32, ShellExecuteA);
     return function(owner, verb, file, parameters, directory, show);
+}
+
+bool SetDefaultDllDirectories(DWORD directories) {
+    static auto* const function =
+        Lookup<decltype(::SetDefaultDllDirectories)>(kKernel32, "SetDefaultDllDirectories");
+    return function && function(directories);
 }
 
 #undef LATE_BOUND

@@ -14,7 +14,8 @@ namespace platform::win32::late {
 
 HRESULT CoInitializeEx(LPVOID reserved, DWORD model);
 void CoUninitialize();
-HRESULT CoCreateInstance(REFCLSID classId, LPUNKNOWN outer, DWORD context, REFIID interfaceId, LPVOID* object);
+HRESULT CoCreateInstance(REFCLSID classId, LPUNKNOWN outer, DWORD context, REFIID interfaceId,
+                         LPVOID* object);
 void CoTaskMemFree(LPVOID memory);
 
 PIDLIST_ABSOLUTE SHBrowseForFolderA(LPBROWSEINFOA info);
@@ -22,5 +23,8 @@ BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE list, LPSTR path);
 HRESULT SHGetFolderPathA(HWND owner, int folder, HANDLE token, DWORD flags, LPSTR path);
 void SHChangeNotify(LONG event, UINT flags, LPCVOID item1, LPCVOID item2);
 HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory, INT show);
+
+// Optional: false where the system lacks the function (Windows before the 2011 loader update).
+bool SetDefaultDllDirectories(DWORD directories);
 
 } // namespace platform::win32::late

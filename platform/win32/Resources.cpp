@@ -2,6 +2,7 @@
 #include "platform/Resources.h"
 
 #include "platform/Error.h"
+#include "platform/Files.h"
 #include "platform/win32/ScopedHandles.h"
 
 #include <vector>
@@ -48,7 +49,7 @@ std::optional<ResourceData> FindProgramResource(const std::string& name) {
 }
 
 std::optional<std::string> LoadResourceString(unsigned id) {
-    char buffer[256];
+    char buffer[kPathBufferLength]; // destinations are paths
     const int length = ::LoadStringA(ResourceModule(), id, buffer, sizeof buffer);
     if (length <= 0) return std::nullopt;
     return std::string(buffer, static_cast<std::size_t>(length));
