@@ -5,7 +5,6 @@
 #include "platform/Error.h"
 #include "platform/Files.h"
 
-
 namespace {
 
 InstallState state;
@@ -54,6 +53,10 @@ void ResetInstallState() {
 
 void AssociationTableDeleter::operator()(FileAssociation* table) const {
     delete[] table;
+}
+
+std::string MainProgramPath() {
+    return state.InstallFolder + state.MainFileName;
 }
 
 std::string IncludeTrailingDelimiter(const std::string& path) {

@@ -5,15 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace ProductIdentity {
-inline constexpr const char* kProductName = "Torvek Pellum "; // the trailing space is part of it
-inline constexpr const char* kVersion = "3.9.8.7";
-inline constexpr const char* kMakerFolder = "Torvek";
-inline constexpr const char* kSuffixTest = "Torvek\\Pellum 3.9.8.7";
-inline constexpr const char* kSuffixHead = "Torvek\\Pellum ";
-inline constexpr const char* kDefaultFolderTail = "Program Files\\";
-inline constexpr const char* kManualPath = "\\Help\\TorvekKELHelp.pdf";
-} // namespace ProductIdentity
+#include "engine/ProductIdentity.h"
 
 enum class InstallMode : std::uint8_t { Fresh = 0, Reinstall = 1 };
 
@@ -26,7 +18,7 @@ using AssociationTable = std::unique_ptr<FileAssociation[], AssociationTableDele
 // A payload entry that extraction did not write, kept so the wizard can report them once.
 struct SkippedEntry {
     unsigned number;
-    std::string name;   // its destination below the install folder, "\" between folders ("entry n" without one)
+    std::string name; // its destination below the install folder, "\" between folders ("entry n" without one)
     std::string reason; // "disk full", "read-only; the older copy is kept", ...
 };
 
@@ -46,6 +38,10 @@ struct InstallState {
 InstallState& State();
 // Back to the state of a new process (unit tests run many installs in one process).
 void ResetInstallState();
+
+// InstallFolder + MainFileName: the installed main program, as the shortcuts, the file types and the
+// uninstall entry's icon name it.
+std::string MainProgramPath();
 
 std::string IncludeTrailingDelimiter(const std::string& path);
 std::string DefaultFolder();

@@ -17,7 +17,8 @@ void WriteListDetails(const platform::RegKey& key, const std::string& folder) {
     platform::WriteStringValue(key, kDisplayVersion, ProductIdentity::kVersion);
     platform::WriteStringValue(key, kPublisher, ProductIdentity::kMakerFolder);
     platform::WriteStringValue(key, kInstallLocation, folder);
-    platform::WriteDwordValue(key, kEstimatedSize, static_cast<std::uint32_t>((PayloadBytes() + 1023) / 1024));
+    platform::WriteDwordValue(key, kEstimatedSize,
+                              static_cast<std::uint32_t>((PayloadBytes() + 1023) / 1024));
     platform::WriteDwordValue(key, kNoModify, 1);
     platform::WriteDwordValue(key, kNoRepair, 1);
 }
@@ -45,7 +46,7 @@ void WriteProductKeys() {
 
     platform::CreateKey(RootKey::LocalMachine, kUninstallKey);
     if (const auto key = platform::OpenKey(RootKey::LocalMachine, kUninstallKey)) {
-        platform::WriteStringValue(*key, kDisplayIcon, folder + kIconFile);
+        platform::WriteStringValue(*key, kDisplayIcon, MainProgramPath());
         platform::WriteStringValue(*key, kDisplayName, kDisplayNameValue);
         // Quoted, so that a folder with spaces is not split by whoever runs the command.
         platform::WriteStringValue(*key, kUninstallString, "\"" + folder + kUninstallerFile + "\"");

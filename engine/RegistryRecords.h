@@ -6,7 +6,7 @@
 //     InstallPath       REG_SZ  <InstallFolder>                     (ends with "\"; a reinstall keeps
 //                                                                   a stored REG_EXPAND_SZ as it was)
 //   Software\Microsoft\Windows\CurrentVersion\Uninstall\Torvek KEL 3.9.8.7
-//     DisplayIcon       REG_SZ  <InstallFolder>TorvekKel3.exe
+//     DisplayIcon       REG_SZ  <InstallFolder><MainFileName>
 //     DisplayName       REG_SZ  Pellum 3.9.8.7
 //     UninstallString   REG_SZ  "<InstallFolder>uninstall.exe"     (quoted: the folder may hold spaces)
 //     DisplayVersion    REG_SZ  3.9.8.7                    what the system's list of programs
@@ -18,15 +18,17 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/ProductIdentity.h"
 #include "platform/Registry.h"
 
 namespace RegistryNames {
-inline constexpr const char* kMakerKey = "Software\\Torvek";
-inline constexpr const char* kProductKey = "Software\\Torvek\\Pellum 3.9.8.7";
-inline constexpr const char* kProductKeyLookup = "Software\\Torvek\\Pellum 3.9.8.7\\";
+inline constexpr const char* kMakerKey = "Software\\" PRODUCT_MAKER;
+inline constexpr const char* kProductKey = "Software\\" PRODUCT_SUFFIX;
+// The same key as looked up at start-up, spelled with a trailing "\".
+inline constexpr const char* kProductKeyLookup = "Software\\" PRODUCT_SUFFIX "\\";
 inline constexpr const char* kInstallPath = "InstallPath";
 inline constexpr const char* kUninstallKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Torvek KEL 3.9.8.7";
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" PRODUCT_MAKER " KEL " PRODUCT_VERSION;
 inline constexpr const char* kDisplayIcon = "DisplayIcon";
 inline constexpr const char* kDisplayName = "DisplayName";
 inline constexpr const char* kUninstallString = "UninstallString";
@@ -36,8 +38,9 @@ inline constexpr const char* kInstallLocation = "InstallLocation";
 inline constexpr const char* kEstimatedSize = "EstimatedSize";
 inline constexpr const char* kNoModify = "NoModify";
 inline constexpr const char* kNoRepair = "NoRepair";
-inline constexpr const char* kDisplayNameValue = "Pellum 3.9.8.7";
-inline constexpr const char* kIconFile = "TorvekKel3.exe";
+inline constexpr const char* kDisplayNameValue = PRODUCT_WORD " " PRODUCT_VERSION;
+// Lower case as the uninstall entry has always named it; the payload's file is "Uninstall.exe", and
+// file names are case-insensitive on Windows.
 inline constexpr const char* kUninstallerFile = "uninstall.exe";
 } // namespace RegistryNames
 

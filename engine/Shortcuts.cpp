@@ -22,10 +22,6 @@ std::string Trim(const std::string& text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-std::string MainProgramPath() {
-    return State().InstallFolder + State().MainFileName;
-}
-
 std::string DesktopFolder() {
     const std::string stored = ReadShellFolder(platform::RootKey::CurrentUser, kShellFolders, kDesktop);
     // Without a recorded folder, ask the shell rather than writing into the root of the current drive.
@@ -43,7 +39,7 @@ std::string ProgramGroupFolder() {
         ReadShellFolder(platform::RootKey::LocalMachine, kCommonShellFolders, kCommonPrograms);
     if (programs.empty()) return {};
     return IncludeTrailingDelimiter(programs) + ProductIdentity::kMakerFolder + "\\" +
-           ProductIdentity::kProductName + ProductIdentity::kVersion;
+           ProductIdentity::kTitle;
 }
 
 void CreateProgramGroup() {
@@ -79,6 +75,6 @@ void RunFinishActions(bool startProgram, bool openManual, bool desktopShortcut) 
 void CreateDesktopShortcut() {
     const std::string desktop = DesktopFolder();
     if (desktop.empty()) return;
-    CreateShortcut(MainProgramPath(), IncludeTrailingDelimiter(desktop) + ProductIdentity::kProductName +
-                                          ProductIdentity::kVersion + kLinkExtension);
+    CreateShortcut(MainProgramPath(),
+                   IncludeTrailingDelimiter(desktop) + ProductIdentity::kTitle + kLinkExtension);
 }

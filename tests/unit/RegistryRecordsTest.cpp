@@ -21,6 +21,7 @@ protected:
     void SetUp() override {
         fake::Reset();
         State().InstallFolder = "C:\\Program Files\\Torvek\\Pellum 3.9.8.7\\";
+        State().MainFileName = "TorvekKel3.exe"; // as extraction left it
         AttachWizardServices(&ui);
     }
     void TearDown() override {
