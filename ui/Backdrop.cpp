@@ -1,5 +1,5 @@
 // The backdrop window: a stretched 500-row gradient and the shadowed product title over it.
-#include "ui/Unit1.h"
+#include "ui/Backdrop.h"
 
 #include "platform/Error.h"
 
@@ -17,13 +17,8 @@ constexpr int kGradientRowBytes = 4; // one 24-bit pixel, padded to four bytes
 
 // The restored size: the design client area, centred on the desktop.
 RECT DesignBounds(int dpi) {
-    RECT bounds{0, 0, gdi::Scale(kDesignClientWidth, dpi), gdi::Scale(kDesignClientHeight, dpi)};
-    ::AdjustWindowRectEx(&bounds, kStyle, FALSE, 0);
-    const int width = bounds.right - bounds.left;
-    const int height = bounds.bottom - bounds.top;
-    const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    const int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    return RECT{left, top, left + width, top + height};
+    return Centred(ScreenSize(), FrameSize(gdi::Scale(kDesignClientWidth, dpi),
+                                           gdi::Scale(kDesignClientHeight, dpi), kStyle, 0));
 }
 
 // Heights are character heights (negative lfHeight), in pixels at 96 dpi.
@@ -47,12 +42,12 @@ std::vector<unsigned char> GradientPixels() {
     return pixels;
 }
 
-TForm1::~TForm1() {
+Backdrop::~Backdrop() {
     Destroy();
 }
 
-void TForm1::Create(HINSTANCE instance) {
-    // Image1 stretches with the window: a new size repaints everything.
+void Backdrop::Create(HINSTANCE instance) {
+    // The gradient stretches with the window: a new size repaints everything.
     if (!RegisterFormClass(instance, kClassName, CS_HREDRAW | CS_VREDRAW))
         throw platform::Error("Cannot register the backdrop window class");
     dpi_ = gdi::ScreenDpi();
@@ -64,39 +59,41 @@ void TForm1::Create(HINSTANCE instance) {
     if (!Handle()) throw platform::Error("Cannot create the backdrop window");
 }
 
-void TForm1::Destroy() {
+void Backdrop::Destroy() {
     if (Handle()) ::DestroyWindow(Handle());
 }
 
-void TForm1::SetTitles(const std::string& caption, const std::string& title) {
+void Backdrop::SetTitles(const std::string& caption, const std::string& title) {
     ::SetWindowTextA(Handle(), caption.c_str());
     title_ = title;
     ::InvalidateRect(Handle(), nullptr, FALSE);
 }
 
-void TForm1::PaintGradient() {
-    if (image1_.empty()) image1_ = GradientPixels();
+void Backdrop::PaintGradient() {
+    if (gradient_.empty()) gradient_ = GradientPixels();
     ::InvalidateRect(Handle(), nullptr, TRUE);
 }
 
-void TForm1::ShowMaximised() {
+void Backdrop::ShowMaximised() {
     ::ShowWindow(Handle(), SW_SHOWMAXIMIZED);
     ::UpdateWindow(Handle());
 }
 
-void TForm1::SetCloseRequestHandler(CloseRequestHandler handler, void* context) {
+void Backdrop::SetCloseRequestHandler(CloseRequestHandler handler, void* context) {
     closeHandler_ = handler;
     closeContext_ = context;
 }
 
-LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Backdrop::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_PAINT: FormPaint(); return 0;
+    case WM_PAINT: OnPaint(); return 0;
     case WM_PRINTCLIENT: Draw(reinterpret_cast<HDC>(wParam)); return 0;
     case WM_ERASEBKGND:
-        if (HasGradient()) return 1; // Image1 covers the whole client area
+        if (HasGradient()) return 1; // the gradient covers the whole client area
         break;
-    case WM_CLOSE: FormCloseQuery(); return 0; // never DefWindowProc's DestroyWindow
+    case WM_CLOSE:
+        OnCloseRequest();
+        return 0; // never DefWindowProc's DestroyWindow
     // Handed on after the activation has settled: changing it inside WM_ACTIVATE would fight the
     // system's own switch, and a click on the close box must still reach the close box.
     case WM_ACTIVATE:
@@ -108,27 +105,28 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return Default(message, wParam, lParam);
 }
 
-void TForm1::HandOnKeyboard() {
-    if (::GetActiveWindow() == Handle() && ::IsWindowEnabled(keyboardWindow_) && ::IsWindowVisible(keyboardWindow_))
+void Backdrop::HandOnKeyboard() {
+    if (::GetActiveWindow() == Handle() && ::IsWindowEnabled(keyboardWindow_) &&
+        ::IsWindowVisible(keyboardWindow_))
         ::SetActiveWindow(keyboardWindow_);
 }
 
-void TForm1::FormCloseQuery() {
+void Backdrop::OnCloseRequest() {
     if (closeHandler_) closeHandler_(closeContext_);
 }
 
-void TForm1::FormPaint() {
+void Backdrop::OnPaint() {
     gdi::PaintScope paint(Handle());
     Draw(paint.Dc());
 }
 
-void TForm1::Draw(HDC dc) {
-    DrawImage1(dc);
-    DrawLabels(dc);
+void Backdrop::Draw(HDC dc) {
+    DrawGradient(dc);
+    DrawTitle(dc);
 }
 
-void TForm1::DrawImage1(HDC dc) {
-    if (image1_.empty()) return;
+void Backdrop::DrawGradient(HDC dc) {
+    if (gradient_.empty()) return;
     RECT client;
     ::GetClientRect(Handle(), &client);
     BITMAPINFO info{};
@@ -139,12 +137,12 @@ void TForm1::DrawImage1(HDC dc) {
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
     ::SetStretchBltMode(dc, COLORONCOLOR);
-    ::StretchDIBits(dc, 0, 0, client.right, client.bottom, 0, 0, 1, kGradientSize, image1_.data(), &info,
+    ::StretchDIBits(dc, 0, 0, client.right, client.bottom, 0, 0, 1, kGradientSize, gradient_.data(), &info,
                     DIB_RGB_COLORS, SRCCOPY);
 }
 
-// Label2, the shadow, first; Label1 two pixels up and left, over it.
-void TForm1::DrawLabels(HDC dc) {
+// The shadow first; the white title two pixels up and left, over it.
+void Backdrop::DrawTitle(HDC dc) {
     if (title_.empty()) return;
     gdi::Selection font(dc, titleFont_.Get());
     const int oldMode = ::SetBkMode(dc, TRANSPARENT);

@@ -1,7 +1,7 @@
 #pragma once
-// TForm1: the backdrop, the program's main window, maximised behind the wizard, with a blue-to-black
-// gradient and the product title drawn with a shadow. Image1 and the two labels are not child windows:
-// the form paints them itself, in their drawing order.
+// The backdrop (window class TForm1): the program's main window, maximised behind the wizard, with a
+// blue-to-black gradient and the product title drawn with a shadow. The gradient picture and the two
+// title labels are not child windows: the window paints them itself, in their drawing order.
 #include "platform/win32/Win32.h"
 #include "ui/Gdi.h"
 #include "ui/Window.h"
@@ -14,12 +14,12 @@
 // stretched over the client area paints exactly what the whole picture would, for 1/375 of the bytes.
 std::vector<unsigned char> GradientPixels();
 
-class TForm1 : public Window {
+class Backdrop : public Window {
 public:
     using CloseRequestHandler = void (*)(void* context);
 
-    TForm1() = default;
-    ~TForm1() override;
+    Backdrop() = default;
+    ~Backdrop() override;
 
     // Creates the window (hidden); the caller shows it maximised once the wizard exists. Raises
     // platform::Error when Windows refuses the window.
@@ -27,7 +27,7 @@ public:
     void Destroy();
     // The caption and the two title labels (white text over its shadow).
     void SetTitles(const std::string& caption, const std::string& title);
-    // Builds the gradient once and hands it to Image1, which stretches it over the client area.
+    // Builds the gradient once; it is stretched over the whole client area.
     void PaintGradient();
     void ShowMaximised();
     // The close request: runs the wizard's close-request behaviour; the window never closes itself.
@@ -37,23 +37,23 @@ public:
     void SetKeyboardWindow(HWND window) { keyboardWindow_ = window; }
 
     const std::string& Title() const { return title_; }
-    bool HasGradient() const { return !image1_.empty(); }
+    bool HasGradient() const { return !gradient_.empty(); }
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    void FormCloseQuery();
+    void OnCloseRequest();
     void HandOnKeyboard();
-    void FormPaint();
+    void OnPaint();
     void Draw(HDC dc);
-    void DrawImage1(HDC dc);
-    void DrawLabels(HDC dc);
+    void DrawGradient(HDC dc);
+    void DrawTitle(HDC dc);
 
     int dpi_ = 96;
-    gdi::Font font_;      // the form's own font, as WM_GETFONT reports it
-    gdi::Font titleFont_; // Label1 and Label2
-    std::vector<unsigned char> image1_;
+    gdi::Font font_;      // the window's own font, as WM_GETFONT reports it
+    gdi::Font titleFont_; // the title and its shadow
+    std::vector<unsigned char> gradient_;
     std::string title_;
     HWND keyboardWindow_ = nullptr;
     CloseRequestHandler closeHandler_ = nullptr;

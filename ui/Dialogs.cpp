@@ -52,12 +52,10 @@ void LayOutConfirm(HWND dialog, const char* text) {
     Place(dialog, IDYES, buttonsLeft, buttonsTop, buttonWidth, buttonHeight);
     Place(dialog, IDNO, buttonsLeft + buttonWidth + gap, buttonsTop, buttonWidth, buttonHeight);
 
-    RECT frame = {0, 0, width, height};
-    ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrA(dialog, GWL_STYLE)), FALSE,
-                         static_cast<DWORD>(::GetWindowLongPtrA(dialog, GWL_EXSTYLE)));
-    const int outerWidth = frame.right - frame.left, outerHeight = frame.bottom - frame.top;
-    ::SetWindowPos(dialog, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - outerWidth) / 2,
-                   (::GetSystemMetrics(SM_CYSCREEN) - outerHeight) / 2, outerWidth, outerHeight,
+    const RECT frame = Centred(
+        ScreenSize(), FrameSize(width, height, static_cast<DWORD>(::GetWindowLongPtrA(dialog, GWL_STYLE)),
+                                static_cast<DWORD>(::GetWindowLongPtrA(dialog, GWL_EXSTYLE))));
+    ::SetWindowPos(dialog, nullptr, frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -94,9 +92,10 @@ void CentreOnMonitor(HWND dialog, HWND mainWindow) {
     ::GetMonitorInfoA(::MonitorFromWindow(mainWindow, MONITOR_DEFAULTTONEAREST), &monitor);
     RECT frame;
     ::GetWindowRect(dialog, &frame);
-    const int left = (monitor.rcMonitor.right - monitor.rcMonitor.left - (frame.right - frame.left)) / 2;
-    const int top = (monitor.rcMonitor.bottom - monitor.rcMonitor.top - (frame.bottom - frame.top)) / 2;
-    ::SetWindowPos(dialog, HWND_TOPMOST, left, top, 0, 0, SWP_NOSIZE);
+    const SIZE monitorSize = {monitor.rcMonitor.right - monitor.rcMonitor.left,
+                              monitor.rcMonitor.bottom - monitor.rcMonitor.top};
+    const RECT centred = Centred(monitorSize, {frame.right - frame.left, frame.bottom - frame.top});
+    ::SetWindowPos(dialog, HWND_TOPMOST, centred.left, centred.top, 0, 0, SWP_NOSIZE);
 }
 
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM mainWindow) {

@@ -11,29 +11,29 @@ namespace {
 
 // Every row's index by its name, so that rows name their parents and lists as the table does.
 enum RowIndex : std::size_t {
-#define FORM2_CONTROL(name, ...) name##Row,
-#include "resources/Form2.layout.inc"
+#define WIZARD_CONTROL(name, ...) name##Row,
+#include "resources/Wizard.layout.inc"
 };
-constexpr std::size_t Form2Row = kFrame;
+constexpr std::size_t FrameRow = kFrame;
 
 // clang-format off
-const Row kForm2Rows[] = {
-#define FORM2_CONTROL(name, kind, parent, left, top, width, height, text, state) \
+const Row kWizardRows[] = {
+#define WIZARD_CONTROL(name, kind, parent, left, top, width, height, text, state) \
     {Kind::kind, parent##Row, left, top, width, height, text, state},
-#include "resources/Form2.layout.inc"
+#include "resources/Wizard.layout.inc"
 };
-const Column kForm2Columns[] = {
-#define FORM2_COLUMN(list, caption, width) {list##Row, caption, width},
-#include "resources/Form2.layout.inc"
+const Column kWizardColumns[] = {
+#define WIZARD_COLUMN(list, caption, width) {list##Row, caption, width},
+#include "resources/Wizard.layout.inc"
 };
-const Range kForm2Ranges[] = {
-#define FORM2_RANGE(progress, minimum, maximum) {progress##Row, minimum, maximum},
-#include "resources/Form2.layout.inc"
+const Range kWizardRanges[] = {
+#define WIZARD_RANGE(progress, minimum, maximum) {progress##Row, minimum, maximum},
+#include "resources/Wizard.layout.inc"
 };
 // clang-format on
 
-const Table kForm2 = {kForm2Rows,   std::size(kForm2Rows),  kForm2Columns, std::size(kForm2Columns),
-                      kForm2Ranges, std::size(kForm2Ranges)};
+const Table kWizard = {kWizardRows,   std::size(kWizardRows),  kWizardColumns, std::size(kWizardColumns),
+                       kWizardRanges, std::size(kWizardRanges)};
 
 const char kPanelClass[] = "TPanel";
 const char kPageClass[] = "TPagePanel";
@@ -120,9 +120,11 @@ HWND WindowOf(const std::vector<HWND>& windows, HWND root, std::size_t row) {
 
 // The read-only licence box has no use for Tab, Enter or Escape: it leaves them to the dialog manager
 // (Tab moves on instead of staying in the box) and keeps the arrow and page keys for scrolling.
-LRESULT CALLBACK PassDialogKeysOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+LRESULT CALLBACK PassDialogKeysOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                  DWORD_PTR) {
     const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
-    return message == WM_GETDLGCODE ? result & ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB) : result;
+    return message == WM_GETDLGCODE ? result & ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB)
+                                    : result;
 }
 
 HWND CreateRow(const Row& row, HWND parent, int id, const Fonts& fonts, int dpi) {
@@ -209,8 +211,8 @@ void KeepTableOrder(const Table& table, const std::vector<HWND>& windows, std::s
 
 } // namespace
 
-const Table& Form2() {
-    return kForm2;
+const Table& WizardTable() {
+    return kWizard;
 }
 
 HFONT CreateLayoutFont(int height, bool bold, int dpi) {
@@ -229,7 +231,8 @@ RECT RowRectangle(const Row& row, int dpi) {
 
 void RegisterPanelClasses(HINSTANCE instance) {
     RegisterWindowClass(instance, kPanelClass, PanelProcedure, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-    RegisterWindowClass(instance, kPageClass, PageProcedure, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    RegisterWindowClass(instance, kPageClass, PageProcedure,
+                        static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
 }
 
 std::size_t PageOf(const Table& table, std::size_t row) {
@@ -245,8 +248,8 @@ void Build(HWND window, const Table& table, std::size_t page, const Fonts& fonts
     for (std::size_t i = 0; i < table.rowCount; ++i) {
         const Row& row = table.rows[i];
         if (windows[i] || PageOf(table, i) != page) continue;
-        windows[i] = CreateRow(row, WindowOf(windows, window, row.parent), kFirstId + static_cast<int>(i),
-                               fonts, dpi);
+        windows[i] =
+            CreateRow(row, WindowOf(windows, window, row.parent), kFirstId + static_cast<int>(i), fonts, dpi);
         made[i] = true;
         KeepTableOrder(table, windows, i);
     }

@@ -58,7 +58,7 @@ struct Table {
     std::size_t rangeCount;
 };
 
-const Table& Form2();
+const Table& WizardTable();
 
 // Control ids: row i gets kFirstId + i.
 inline constexpr int kFirstId = 100;

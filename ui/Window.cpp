@@ -44,3 +44,18 @@ bool RegisterFormClass(HINSTANCE instance, const char* className, UINT style) {
                                reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), ::LoadIconA(instance, "MAINICON"),
                                style);
 }
+
+SIZE FrameSize(int width, int height, DWORD style, DWORD exStyle) {
+    RECT frame = {0, 0, width, height};
+    ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+SIZE ScreenSize() {
+    return {::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+}
+
+RECT Centred(SIZE area, SIZE size) {
+    const int left = (area.cx - size.cx) / 2, top = (area.cy - size.cy) / 2;
+    return {left, top, left + size.cx, top + size.cy};
+}

@@ -10,6 +10,14 @@
 bool RegisterWindowClass(HINSTANCE instance, const char* className, WNDPROC procedure, HBRUSH background,
                          HICON icon = nullptr, UINT style = 0);
 
+// The outer size of a window of this style whose client area is width x height.
+SIZE FrameSize(int width, int height, DWORD style, DWORD exStyle);
+// The primary screen's size.
+SIZE ScreenSize();
+// A window of `size` centred on an area of `area` that starts at 0,0 (the screen, or a monitor counted
+// from its own corner).
+RECT Centred(SIZE area, SIZE size);
+
 // A form's class: the thunk as its procedure, the installer's icon and the button-face background.
 bool RegisterFormClass(HINSTANCE instance, const char* className, UINT style = 0);
 

@@ -1,5 +1,5 @@
-// TForm2: the window itself, its start-up, its message dispatch and the services the engine uses.
-#include "ui/Unit2.h"
+// The wizard: the window itself, its start-up, its message dispatch and the services the engine uses.
+#include "ui/Wizard.h"
 
 #include "engine/InstallState.h"
 #include "platform/Error.h"
@@ -7,7 +7,7 @@
 #include "ui/Banner.h"
 #include "ui/Dialogs.h"
 #include "ui/Layout.h"
-#include "ui/Unit1.h"
+#include "ui/Backdrop.h"
 
 #include <commctrl.h>
 
@@ -24,39 +24,32 @@ constexpr int kTitleFontHeight = 16;
 
 // The outer rectangle for the client area, centred on the desktop.
 RECT CentredFrame(int dpi) {
-    RECT frame = {0, 0, gdi::Scale(kClientWidth, dpi), gdi::Scale(kClientHeight, dpi)};
-    ::AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    const int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    return {left, top, left + width, top + height};
+    return Centred(ScreenSize(), FrameSize(gdi::Scale(kClientWidth, dpi), gdi::Scale(kClientHeight, dpi),
+                                           kStyle, kExStyle));
 }
 
 // The licence is part of the window, not of the payload: it is read from the program's own image.
 std::string LicenceText() {
     const auto licence = platform::FindProgramResource("LICENCE");
-    return licence ? std::string(reinterpret_cast<const char*>(licence->bytes), licence->size) : std::string();
-}
-
-std::string ProductTitle() {
-    return std::string(ProductIdentity::kProductName) + ProductIdentity::kVersion;
+    return licence ? std::string(reinterpret_cast<const char*>(licence->bytes), licence->size)
+                   : std::string();
 }
 
 // The page whose building makes the control of this id (kFrame for the frame, made at the start).
 std::size_t PageMaking(int id) {
-    return layout::PageOf(layout::Form2(), static_cast<std::size_t>(id - layout::kFirstId));
+    return layout::PageOf(layout::WizardTable(), static_cast<std::size_t>(id - layout::kFirstId));
 }
 
 } // namespace
 
-TForm2::TForm2(TForm1* backdrop) : backdrop_(backdrop) {}
+Wizard::Wizard(Backdrop* backdrop) : backdrop_(backdrop) {}
 
-TForm2::~TForm2() {
+Wizard::~Wizard() {
     if (&Services() == this) AttachWizardServices(nullptr);
     if (Handle()) ::DestroyWindow(Handle());
 }
 
-void TForm2::Create(HINSTANCE instance) {
+void Wizard::Create(HINSTANCE instance) {
     // The one place the program asks for the common controls; the dialogs' buttons and texts use them too.
     INITCOMMONCONTROLSEX controls = {sizeof controls,
                                      ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
@@ -71,7 +64,7 @@ void TForm2::Create(HINSTANCE instance) {
     if (!Handle()) throw platform::Error("Cannot create the wizard window");
     // Focus rectangles hidden or shown as the system's dialogs start, by how the last input came.
     ::SendMessageA(Handle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
-    // The backdrop, which FormCreate has given its titles and gradient, is shown first, behind where the
+    // The backdrop, which OnCreate has given its titles and gradient, is shown first, behind where the
     // wizard comes: the activation then moves once, to the wizard, instead of going to the wizard, to
     // the backdrop and back (under Wine each move of the activation costs a few milliseconds).
     if (backdrop_) backdrop_->ShowMaximised();
@@ -79,17 +72,16 @@ void TForm2::Create(HINSTANCE instance) {
     ::UpdateWindow(Handle());
 }
 
-void TForm2::CloseRequest(void* form) {
-    bool canClose = true;
-    static_cast<TForm2*>(form)->FormCloseQuery(canClose);
+void Wizard::CloseRequest(void* form) {
+    static_cast<Wizard*>(form)->OnCloseRequest();
 }
 
 // The frame and the pages shown at start; the other pages wait until they are needed.
-void TForm2::BuildControls() {
+void Wizard::BuildControls() {
     font_.Reset(layout::CreateLayoutFont(kFontHeight, false, dpi_));
     boldFont_.Reset(layout::CreateLayoutFont(kTitleFontHeight, true, dpi_));
     ::SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
-    const layout::Table& table = layout::Form2();
+    const layout::Table& table = layout::WizardTable();
     pageBuilt_.assign(table.rowCount, false);
     layout::Build(Handle(), table, layout::kFrame, {font_.Get(), boldFont_.Get()}, dpi_, windows_);
     for (std::size_t row = 0; row < table.rowCount; ++row)
@@ -98,7 +90,7 @@ void TForm2::BuildControls() {
     BindControls();
 }
 
-HWND TForm2::Materialise(int id) {
+HWND Wizard::Materialise(int id) {
     const auto row = static_cast<std::size_t>(id - layout::kFirstId);
     if (!Handle() || row >= windows_.size()) return nullptr;
     BuildPage(PageMaking(id));
@@ -107,7 +99,7 @@ HWND TForm2::Materialise(int id) {
 
 // Notifications sent while a page is made (the texts set below) find the focus where the handler that
 // showed the page left it; the focus is settled once that handler has returned.
-void TForm2::BuildPage(std::size_t page) {
+void Wizard::BuildPage(std::size_t page) {
     if (page == layout::kFrame || pageBuilt_[page]) return;
     pageBuilt_[page] = true;
     buildingPage_ = true;
@@ -115,53 +107,50 @@ void TForm2::BuildPage(std::size_t page) {
         bool& flag;
         ~Building() { flag = false; }
     } building{buildingPage_};
-    layout::Build(Handle(), layout::Form2(), page, {font_.Get(), boldFont_.Get()}, dpi_, windows_);
+    layout::Build(Handle(), layout::WizardTable(), page, {font_.Get(), boldFont_.Get()}, dpi_, windows_);
     BindControls();
-    PreparePage(static_cast<Form2Id>(layout::kFirstId + static_cast<int>(page)));
+    PreparePage(static_cast<ControlId>(layout::kFirstId + static_cast<int>(page)));
 }
 
 // A page made after start-up gets what start-up would have set on it.
-void TForm2::PreparePage(Form2Id page) {
+void Wizard::PreparePage(ControlId page) {
     switch (page) {
-    case Form2Id::Panel2: Memo1.SetText(LicenceText()); return;
-    case Form2Id::Panel3: Edit1.SetText(startFolder_); return;
-    case Form2Id::Panel4:
+    case ControlId::AgreementPage: LicenceBox.SetText(LicenceText()); return;
+    case ControlId::FolderPage: FolderBox.SetText(startFolder_); return;
+    case ControlId::FinishPage:
         if (!finishBoxesHidden_) return;
-        CheckBox1.Hide();
-        CheckBox2.Hide();
-        CheckBox3.Hide();
+        StartProgramBox.Hide();
+        OpenManualBox.Hide();
+        DesktopIconBox.Hide();
         return;
     default: return;
     }
 }
 
 // A control of a page not made yet is bound to this form, which makes it when it is first asked for.
-template <typename ControlType> ControlType TForm2::Bound(Form2Id id) {
+template <typename ControlType> ControlType Wizard::Bound(ControlId id) {
     const std::size_t page = PageMaking(static_cast<int>(id));
     if (page == layout::kFrame || pageBuilt_[page])
         return ControlType(windows_[static_cast<int>(id) - layout::kFirstId]);
     return ControlType(static_cast<ControlSource&>(*this), static_cast<int>(id));
 }
 
-void TForm2::BindControls() {
-#define FORM2_CONTROL(name, ...) name = Bound<decltype(name)>(Form2Id::name);
-#include "resources/Form2.layout.inc"
+void Wizard::BindControls() {
+#define WIZARD_CONTROL(name, ...) name = Bound<decltype(name)>(ControlId::name);
+#include "resources/Wizard.layout.inc"
 }
 
-LRESULT TForm2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Wizard::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
         BuildControls();
-        FormCreate();
+        OnCreate();
         return 0;
     case WM_SHOWWINDOW:
-        if (wParam) FormShow();
+        if (wParam) OnShow();
         return Default(message, wParam, lParam);
-    case WM_CLOSE: {
-        bool canClose = false;
-        FormCloseQuery(canClose);
-        return 0; // the window never closes itself; only Terminate ends the program
-    }
+    // The window never closes itself; only Terminate ends the program.
+    case WM_CLOSE: OnCloseRequest(); return 0;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         if (!buildingPage_) KeepFocusUsable();
@@ -175,95 +164,79 @@ LRESULT TForm2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return Default(message, wParam, lParam);
 }
 
-void TForm2::OnCommand(int id, int code) {
-    const bool clicked = code == BN_CLICKED;
-    switch (static_cast<Form2Id>(id)) {
-    case Form2Id::Button1:
-        if (clicked) Button1Click();
-        return;
-    case Form2Id::Button2:
-        if (clicked) Button2Click();
-        return;
-    case Form2Id::Button3:
-        if (clicked) Button3Click();
-        return;
-    case Form2Id::Button4:
-        if (clicked) Button4Click();
-        return;
-    case Form2Id::Button5:
-        if (clicked) Button5Click();
-        return;
-    case Form2Id::Button6:
-        if (clicked) Button6Click();
-        return;
+void Wizard::OnCommand(int id, int code) {
+    if (code != BN_CLICKED) return;
+    switch (static_cast<ControlId>(id)) {
+    case ControlId::NextButton: OnNext(); return;
+    case ControlId::BackButton: OnBack(); return;
+    case ControlId::CancelButton: OnCancel(); return;
+    case ControlId::BrowseButton: OnBrowse(); return;
+    case ControlId::CheckAllButton: OnCheckAll(); return;
+    case ControlId::ClearAllButton: OnClearAll(); return;
     // A choice is made by a click, Space or the arrow keys, never by the focus arriving on it.
-    case Form2Id::RadioButton1:
-        if (clicked && !movingFocus_) ChooseAgreement(true);
+    case ControlId::AgreeChoice:
+        if (!movingFocus_) ChooseAgreement(true);
         return;
-    case Form2Id::RadioButton2:
-        if (clicked && !movingFocus_) ChooseAgreement(false);
-        return;
-    case Form2Id::Edit1:
-        if (code == EN_CHANGE) Edit1Change();
+    case ControlId::DisagreeChoice:
+        if (!movingFocus_) ChooseAgreement(false);
         return;
     default: return;
     }
 }
 
-HWND TForm2::MainWindow() const {
+HWND Wizard::MainWindow() const {
     return backdrop_ ? backdrop_->Handle() : Handle();
 }
 
-void TForm2::FormCreate() {
-    const std::string title = ProductTitle();
+void Wizard::OnCreate() {
+    const std::string title = ProductIdentity::kTitle;
     if (backdrop_) backdrop_->SetTitles(title + " installation", title);
-    Label1.SetText(title);
-    Label8.SetText(title + " (c) " + ProductIdentity::kMakerFolder + ". All rights reserved.");
+    WelcomeTitle.SetText(title);
+    RightsNotice.SetText(ProductIdentity::kCopyright);
     if (backdrop_) backdrop_->PaintGradient();
     InitInstallState();
     AdjustWelcomePage();
     startFolder_ = State().InstallFolder;
-    State().WizardPage = 0;
+    State().WizardPage = FreshPage::Welcome; // the same page 0 in both modes
 }
 
-void TForm2::AdjustWelcomePage() {
+void Wizard::AdjustWelcomePage() {
     const bool fresh = State().InstallMode == InstallMode::Fresh;
-    Label1.Show();
-    Label2.SetVisible(fresh);
-    Label9.SetVisible(!fresh);
-    Label10.SetVisible(!fresh);
+    WelcomeTitle.Show();
+    ClickNextText.SetVisible(fresh);
+    InstalledCopyText.SetVisible(!fresh);
+    ClickReinstallText.SetVisible(!fresh);
     if (fresh) return;
-    Button1.SetText("Reinstall");
+    NextButton.SetText("Reinstall");
     finishBoxesHidden_ = true;
 }
 
-// Decoded once, when the window first appears; a picture that cannot be decoded leaves Image1 empty.
-void TForm2::FormShow() {
+// Decoded once, when the window first appears; a picture that cannot be decoded leaves BannerImage empty.
+void Wizard::OnShow() {
     if (bannerLoaded_) return;
     bannerLoaded_ = true;
     const DecodedImage picture = LoadBanner();
     RECT area;
-    ::GetClientRect(Image1.Handle(), &area);
+    ::GetClientRect(BannerImage.Handle(), &area);
     banner_.Reset(MakeStretchedBitmap(picture, area.right, area.bottom));
-    Image1.SetBitmap(banner_.Get());
+    BannerImage.SetBitmap(banner_.Get());
 }
 
-void TForm2::FormCloseQuery(bool& canClose) {
-    Button3Click();
-    canClose = false;
+void Wizard::OnCloseRequest() {
+    OnCancel();
 }
 
-void TForm2::SetStatus(const std::string& text) {
-    Label12.SetText(text);
+void Wizard::SetStatus(const std::string& text) {
+    StatusText.SetText(text);
 }
 
-void TForm2::StepProgress() {
-    ProgressBar1.StepIt();
+void Wizard::StepProgress() {
+    CopyProgress.StepIt();
 }
 
 // A quit request found here must not end a step half-way: it is only remembered, and the main loop
 // ends once the running handler has returned.
-void TForm2::PumpMessages() {
+void Wizard::PumpMessages() {
     // The step that pumps has usually just changed the page or disabled the focused button.
     KeepFocusUsable();
     MSG message;
@@ -276,7 +249,7 @@ void TForm2::PumpMessages() {
     }
 }
 
-void TForm2::HandleQueuedMessage(MSG& message) {
+void Wizard::HandleQueuedMessage(MSG& message) {
     if (!PreTranslateMessage(message)) {
         ::TranslateMessage(&message);
         ::DispatchMessageA(&message);
@@ -284,15 +257,15 @@ void TForm2::HandleQueuedMessage(MSG& message) {
     KeepFocusUsable();
 }
 
-void TForm2::ErrorDialog(const std::string& text) {
+void Wizard::ErrorDialog(const std::string& text) {
     ShowErrorDialog(text);
 }
 
-ConfirmAnswer TForm2::Confirm(const std::string& text) {
+ConfirmAnswer Wizard::Confirm(const std::string& text) {
     return ShowConfirmDialog(Handle(), text);
 }
 
-void TForm2::Terminate() {
+void Wizard::Terminate() {
     terminated_ = true;
     ::PostQuitMessage(0);
 }

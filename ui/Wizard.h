@@ -1,7 +1,7 @@
 #pragma once
-// TForm2: the wizard window "Install manager", its page machine and the services the engine uses.
-// The page counter lives in the install state (State().WizardPage); the window keeps only the
-// association row count and the state of its controls.
+// The wizard window "Install manager" (window class TForm2), its page machine and the services the
+// engine uses. The page counter lives in the install state (State().WizardPage); the window keeps only
+// the file-type row count and the state of its controls.
 #include "engine/WizardServices.h"
 #include "ui/Controls.h"
 #include "ui/Window.h"
@@ -11,24 +11,33 @@
 #include <string>
 #include <vector>
 
-class TForm1;
+class Backdrop;
+
+// The page counter's values (State().WizardPage) in each mode; see ui/WizardPages.cpp.
+namespace FreshPage {
+inline constexpr int Welcome = 0, Agreement = 1, Folder = 2, FileTypes = 3, Finish = 4, End = 5;
+}
+namespace ReinstallPage {
+// A second press of Finish already queued when the first is handled reaches FinishAgain.
+inline constexpr int Welcome = 0, Finish = 1, End = 2, FinishAgain = 3;
+} // namespace ReinstallPage
 
 // Control ids, in the layout's row order: row i is layout::kFirstId + i.
-enum class Form2Id : int {
+enum class ControlId : int {
     BeforeFirst = layout::kFirstId - 1,
-#define FORM2_CONTROL(name, ...) name,
-#include "resources/Form2.layout.inc"
+#define WIZARD_CONTROL(name, ...) name,
+#include "resources/Wizard.layout.inc"
 };
 
 // The controls of a page are made when the page is first shown (or when anything asks for one of them):
 // start-up makes only the frame and the welcome page.
-class TForm2 : public Window, public WizardServices, private ControlSource {
+class Wizard : public Window, public WizardServices, private ControlSource {
 public:
     // The backdrop receives the titles and the gradient; it may be null (tests).
-    explicit TForm2(TForm1* backdrop);
-    ~TForm2() override;
+    explicit Wizard(Backdrop* backdrop);
+    ~Wizard() override;
 
-    // Creates the window, runs FormCreate, shows the backdrop maximised, then shows the wizard in front
+    // Creates the window, runs OnCreate, shows the backdrop maximised, then shows the wizard in front
     // of it, and attaches it as the engine's services.
     void Create(HINSTANCE instance);
 
@@ -48,7 +57,7 @@ public:
     // The keyboard focus is always on a usable control, or kept for when the wizard is active again.
     void KeepFocusUsable();
 
-    // For TForm1::SetCloseRequestHandler: the backdrop's close request is the wizard's.
+    // For Backdrop::SetCloseRequestHandler: the backdrop's close request is the wizard's.
     static void CloseRequest(void* form);
 
     // Engine services.
@@ -60,31 +69,43 @@ public:
     void Terminate();
 
     // Handlers.
-    void FormCreate();
-    void FormShow();
-    void FormCloseQuery(bool& canClose);
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
-    void Button4Click();
-    void Button5Click();
-    void Button6Click();
-    void RadioButton1Click();
-    void RadioButton2Click();
-    void Edit1Change();
+    void OnCreate();
+    void OnShow();
+    void OnCloseRequest(); // asks the Cancel question; the window itself never closes
+    void OnNext();
+    void OnBack();
+    void OnCancel();
+    void OnBrowse();
+    void OnCheckAll();
+    void OnClearAll();
+    void OnAgree();
+    void OnDisagree();
 
-    // Controls, named as the layout names them.
-    Button Button1, Button2, Button3, Button4, Button5, Button6;
-    Bevel Bevel1;
-    Panel Panel1, Panel2, Panel3, Panel4, Panel5, Panel6, Panel7;
-    Image Image1;
-    Label Label1, Label2, Label3, Label4, Label6, Label7, Label8, Label9, Label10, Label11, Label12, Label13;
-    Memo Memo1;
-    RadioButton RadioButton1, RadioButton2;
-    Edit Edit1;
-    ProgressBar ProgressBar1;
-    ListView ListView2;
-    CheckBox CheckBox1, CheckBox2, CheckBox3;
+    // Controls, page by page, named as the layout table names them.
+    Panel BannerPanel;
+    Image BannerImage;
+    Bevel ButtonSeparator;
+    Button NextButton, BackButton, CancelButton;
+    Panel WelcomePage;
+    Label WelcomeTitle, ClickNextText, InstalledCopyText, ClickReinstallText, RightsNotice;
+    Panel AgreementPage;
+    Label AgreementTitle;
+    Memo LicenceBox;
+    RadioButton AgreeChoice, DisagreeChoice;
+    Panel FolderPage;
+    Label FolderIntro, FolderLabel;
+    Edit FolderBox;
+    Button BrowseButton;
+    Panel CopyingPage;
+    Label CopyingTitle, StatusText;
+    ProgressBar CopyProgress;
+    Panel FileTypesPage;
+    Label FileTypesTitle;
+    ListView FileTypeList;
+    Button CheckAllButton, ClearAllButton;
+    Panel FinishPage;
+    Label FinishTitle;
+    CheckBox StartProgramBox, OpenManualBox, DesktopIconBox;
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -93,9 +114,9 @@ private:
     void BuildControls();
     HWND Materialise(int id) override;
     void BuildPage(std::size_t page);
-    void PreparePage(Form2Id page);
+    void PreparePage(ControlId page);
     void BindControls();
-    template <typename ControlType> ControlType Bound(Form2Id id);
+    template <typename ControlType> ControlType Bound(ControlId id);
     void OnCommand(int id, int code);
     HWND MainWindow() const;
 
@@ -126,7 +147,7 @@ private:
     void BackToWelcomePage();
     void BackToAgreementPage();
 
-    TForm1* backdrop_;
+    Backdrop* backdrop_;
     int dpi_ = 96;
     int associationCount_ = 0;
     bool quitSeen_ = false;

@@ -1,6 +1,6 @@
-// TForm2's keyboard and focus. The wizard is a plain window, not a dialog, so it answers the dialog
+// The wizard's keyboard and focus. The wizard is a plain window, not a dialog, so it answers the dialog
 // manager's own requests (WM_NEXTDLGCTL, DM_GETDEFID) itself; IsDialogMessage does the rest:
-//   Tab, Shift+Tab  the visible, enabled tab stops of the page shown, then Button1, Button2, Button3
+//   Tab, Shift+Tab  the visible, enabled tab stops of the page shown, then Next, Back, Cancel
 //   Enter           the focused push button (there is no default button), nothing elsewhere
 //   Escape          nothing: no control has the id IDCANCEL
 //   Space           the focused button, check box or list row, as the control itself handles it
@@ -8,7 +8,7 @@
 // The focus is always on a usable control: kept when the wizard is deactivated (a message box, the
 // folder browser, a click on the backdrop), given back when it is active again, and moved to the first
 // usable tab stop when a page change hides or disables it.
-#include "ui/Unit2.h"
+#include "ui/Wizard.h"
 
 #include <utility>
 
@@ -27,7 +27,7 @@ bool IsArrow(WPARAM key) {
 
 } // namespace
 
-bool TForm2::PreTranslateMessage(MSG& message) {
+bool Wizard::PreTranslateMessage(MSG& message) {
     if (!Handle()) return false;
     if (message.message == WM_KEYDOWN && ::IsChild(Handle(), message.hwnd)) {
         ShowKeyboardCues();
@@ -39,7 +39,7 @@ bool TForm2::PreTranslateMessage(MSG& message) {
 // A control that had to give up the focus (Next, disabled while the files are copied) takes it back
 // when it is usable again, unless the user has moved the focus in between: Enter then goes on with the
 // install as it did before.
-void TForm2::KeepFocusUsable() {
+void Wizard::KeepFocusUsable() {
     if (!Handle()) return;
     const HWND focus = ::GetFocus();
     if (Usable(focus)) {
@@ -64,25 +64,26 @@ void TForm2::KeepFocusUsable() {
         lastFocus_ = first;
 }
 
-bool TForm2::Usable(HWND control) const {
-    return control && ::IsChild(Handle(), control) && ::IsWindowVisible(control) && ::IsWindowEnabled(control);
+bool Wizard::Usable(HWND control) const {
+    return control && ::IsChild(Handle(), control) && ::IsWindowVisible(control) &&
+           ::IsWindowEnabled(control);
 }
 
 // The page's controls come before the buttons in tab order, so this is the first usable tab stop of the
 // page shown, else the first usable button.
-HWND TForm2::FirstUsableControl() const {
+HWND Wizard::FirstUsableControl() const {
     const HWND first = ::GetNextDlgTabItem(Handle(), nullptr, FALSE);
     return Usable(first) ? first : nullptr;
 }
 
-void TForm2::FocusControl(HWND control) {
+void Wizard::FocusControl(HWND control) {
     movingFocus_ = true;
     ::SetFocus(control);
     movingFocus_ = false;
     lastFocus_ = control;
 }
 
-void TForm2::OnActivate(bool active) {
+void Wizard::OnActivate(bool active) {
     if (!active) {
         if (Usable(::GetFocus())) lastFocus_ = ::GetFocus();
         return;
@@ -92,7 +93,7 @@ void TForm2::OnActivate(bool active) {
 }
 
 // WM_NEXTDLGCTL: the control in wParam when lParam says so, else the next (wParam 0) or previous tab stop.
-void TForm2::NextControl(WPARAM which, LPARAM byHandle) {
+void Wizard::NextControl(WPARAM which, LPARAM byHandle) {
     const HWND target = LOWORD(byHandle) ? reinterpret_cast<HWND>(which)
                                          : ::GetNextDlgTabItem(Handle(), ::GetFocus(), which != 0);
     if (Usable(target)) FocusControl(target);
@@ -100,7 +101,7 @@ void TForm2::NextControl(WPARAM which, LPARAM byHandle) {
 
 // DM_GETDEFID: the focused push button is the one Enter presses; with the focus anywhere else Enter
 // presses nothing.
-LRESULT TForm2::FocusedPushButtonId() const {
+LRESULT Wizard::FocusedPushButtonId() const {
     const HWND focus = ::GetFocus();
     if (!Usable(focus) || !IsPushButton(focus)) return 0;
     return MAKELRESULT(::GetDlgCtrlID(focus), DC_HASDEFID);
@@ -108,26 +109,26 @@ LRESULT TForm2::FocusedPushButtonId() const {
 
 // Two choices: any arrow key moves to the other one and selects it, as the dialog manager does in a
 // group of automatic radio buttons. By hand, because the choices are not automatic ones (see Layout).
-bool TForm2::MoveInAgreementGroup(const MSG& message) {
+bool Wizard::MoveInAgreementGroup(const MSG& message) {
     if (message.message != WM_KEYDOWN || !IsArrow(message.wParam)) return false;
-    const bool fromAgree = RadioButton1.Is(message.hwnd);
-    if (!fromAgree && !RadioButton2.Is(message.hwnd)) return false;
-    FocusControl(fromAgree ? RadioButton2.Handle() : RadioButton1.Handle());
+    const bool fromAgree = AgreeChoice.Is(message.hwnd);
+    if (!fromAgree && !DisagreeChoice.Is(message.hwnd)) return false;
+    FocusControl(fromAgree ? DisagreeChoice.Handle() : AgreeChoice.Handle());
     ChooseAgreement(!fromAgree);
     return true;
 }
 
-void TForm2::ChooseAgreement(bool agree) {
-    RadioButton1.SetSelected(agree);
-    RadioButton2.SetSelected(!agree);
+void Wizard::ChooseAgreement(bool agree) {
+    AgreeChoice.SetSelected(agree);
+    DisagreeChoice.SetSelected(!agree);
     if (agree)
-        RadioButton1Click();
+        OnAgree();
     else
-        RadioButton2Click();
+        OnDisagree();
 }
 
 // Focus rectangles show once the keyboard is used, as in the system's own dialogs. The system does
 // nothing when they show already.
-void TForm2::ShowKeyboardCues() {
+void Wizard::ShowKeyboardCues() {
     ::SendMessageA(Handle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
 }

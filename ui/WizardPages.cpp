@@ -1,14 +1,14 @@
-// TForm2's page machine. Next and Back move State().WizardPage by one, then run the step of the page
-// reached; a page without a step does nothing, but the counter has moved all the same.
+// The wizard's page machine. Next and Back move State().WizardPage by one, then run the step of the
+// page reached; a page without a step does nothing, but the counter has moved all the same.
 //
-//  page  fresh                          reinstall
-//   0    welcome (Panel1)               welcome (Panel1), reinstall texts
-//   1    agreement (Panel2)             confirm, copying (Panel5), finish (Panel4)
-//   2    folder (Panel3)                program ends
-//   3    copying, associations (Panel6) as page 1
-//   4    finish (Panel4)
-//   5    program ends
-#include "ui/Unit2.h"
+//  page  fresh (FreshPage)                       reinstall (ReinstallPage)
+//   0    Welcome    welcome                      Welcome      welcome, reinstall texts
+//   1    Agreement  agreement                    Finish       confirm, copying, finish
+//   2    Folder     folder                       End          program ends
+//   3    FileTypes  copying, then file types     FinishAgain  as page 1
+//   4    Finish     finish
+//   5    End        program ends
+#include "ui/Wizard.h"
 
 #include "engine/Associations.h"
 #include "engine/InstallState.h"
@@ -29,153 +29,151 @@ bool Fresh() {
 } // namespace
 
 // Once Terminate has asked the program to end, a press already queued must not start another step.
-void TForm2::Button1Click() {
+void Wizard::OnNext() {
     if (terminated_) return;
     const int page = ++State().WizardPage;
     Fresh() ? FreshForward(page) : ReinstallForward(page);
 }
 
-void TForm2::Button2Click() {
+void Wizard::OnBack() {
     if (terminated_) return;
     const int page = --State().WizardPage;
     if (Fresh()) FreshBackward(page);
 }
 
-void TForm2::Button3Click() {
+void Wizard::OnCancel() {
     if (terminated_) return;
     if (Confirm(kAborted) == ConfirmAnswer::Yes) Terminate();
 }
 
-void TForm2::Button4Click() {
+void Wizard::OnBrowse() {
     const auto folder = BrowseForFolder(MainWindow());
     if (!folder) return;
     FolderChosen(*folder);
-    Edit1.SetText(State().InstallFolder);
+    FolderBox.SetText(State().InstallFolder);
 }
 
-void TForm2::Button5Click() {
-    SetAllChecks(ListView2, associationCount_, true);
+void Wizard::OnCheckAll() {
+    SetAllChecks(FileTypeList, associationCount_, true);
 }
 
-void TForm2::Button6Click() {
-    SetAllChecks(ListView2, associationCount_, false);
+void Wizard::OnClearAll() {
+    SetAllChecks(FileTypeList, associationCount_, false);
 }
 
-void TForm2::RadioButton1Click() {
-    Button1.Enable();
+void Wizard::OnAgree() {
+    NextButton.Enable();
 }
 
-void TForm2::RadioButton2Click() {
-    Button1.Disable();
+void Wizard::OnDisagree() {
+    NextButton.Disable();
 }
 
-void TForm2::Edit1Change() {}
-
-void TForm2::FreshForward(int page) {
+void Wizard::FreshForward(int page) {
     switch (page) {
-    case 1: ShowAgreementPage(); return;
-    case 2: ShowFolderPage(); return;
-    case 3: InstallStep(); return;
-    case 4: AssociationsDone(); return;
-    case 5: FinishStep(); return;
+    case FreshPage::Agreement: ShowAgreementPage(); return;
+    case FreshPage::Folder: ShowFolderPage(); return;
+    case FreshPage::FileTypes: InstallStep(); return;
+    case FreshPage::Finish: AssociationsDone(); return;
+    case FreshPage::End: FinishStep(); return;
     }
 }
 
-void TForm2::FreshBackward(int page) {
+void Wizard::FreshBackward(int page) {
     switch (page) {
-    case 0: BackToWelcomePage(); return;
-    case 1: BackToAgreementPage(); return;
+    case FreshPage::Welcome: BackToWelcomePage(); return;
+    case FreshPage::Agreement: BackToAgreementPage(); return;
     }
 }
 
-void TForm2::ReinstallForward(int page) {
+void Wizard::ReinstallForward(int page) {
     switch (page) {
-    case 1:
-    case 3: ReinstallStep(); return;
-    case 2: Terminate(); return;
+    case ReinstallPage::Finish:
+    case ReinstallPage::FinishAgain: ReinstallStep(); return;
+    case ReinstallPage::End: Terminate(); return;
     }
 }
 
-void TForm2::ShowAgreementPage() {
-    Panel1.Hide();
-    Panel2.Show();
-    Button2.Enable();
-    Button1.SetEnabled(RadioButton1.IsChecked());
+void Wizard::ShowAgreementPage() {
+    WelcomePage.Hide();
+    AgreementPage.Show();
+    BackButton.Enable();
+    NextButton.SetEnabled(AgreeChoice.IsChecked());
 }
 
-void TForm2::ShowFolderPage() {
-    Panel2.Hide();
-    Panel3.Show();
-    Button1.SetText("Install");
+void Wizard::ShowFolderPage() {
+    AgreementPage.Hide();
+    FolderPage.Show();
+    NextButton.SetText("Install");
 }
 
-void TForm2::BackToWelcomePage() {
-    Panel1.Show();
-    Panel2.Hide();
-    Button1.Enable();
-    Button2.Disable();
+void Wizard::BackToWelcomePage() {
+    WelcomePage.Show();
+    AgreementPage.Hide();
+    NextButton.Enable();
+    BackButton.Disable();
 }
 
 // The agreement choice and Next's enabled state stay as they were.
-void TForm2::BackToAgreementPage() {
-    Panel2.Show();
-    Panel3.Hide();
-    Button1.SetText("Next");
+void Wizard::BackToAgreementPage() {
+    AgreementPage.Show();
+    FolderPage.Hide();
+    NextButton.SetText("Next");
 }
 
-void TForm2::InstallStep() {
-    FinaliseFolder(Edit1.Text());
-    CopyFiles(Panel3);
-    Panel6.Show();
-    Button3.Enable();
-    Button1.Enable();
-    Button1.SetText("Next");
+void Wizard::InstallStep() {
+    FinaliseFolder(FolderBox.Text());
+    CopyFiles(FolderPage);
+    FileTypesPage.Show();
+    CancelButton.Enable();
+    NextButton.Enable();
+    NextButton.SetText("Next");
     associationCount_ = BuildAssociations();
-    ShowAssociations(ListView2, associationCount_);
-    ListView2.FocusRow(0);
+    ShowAssociations(FileTypeList, associationCount_);
+    FileTypeList.FocusRow(0);
     PumpMessages();
 }
 
-void TForm2::AssociationsDone() {
-    ReadChecks(ListView2, associationCount_);
-    RegisterAssociations(State().Associations.get(), State().InstallFolder + State().MainFileName);
+void Wizard::AssociationsDone() {
+    ReadChecks(FileTypeList, associationCount_);
+    RegisterAssociations(State().Associations.get(), MainProgramPath());
     FreeAssociations();
-    Panel6.Hide();
-    Panel4.Show();
-    Button3.Disable();
-    Button1.SetText("Finish");
+    FileTypesPage.Hide();
+    FinishPage.Show();
+    CancelButton.Disable();
+    NextButton.SetText("Finish");
     PumpMessages();
 }
 
-void TForm2::FinishStep() {
+void Wizard::FinishStep() {
     CreateProgramGroup();
-    RunFinishActions(CheckBox1.IsChecked(), CheckBox2.IsChecked(), CheckBox3.IsChecked());
+    RunFinishActions(StartProgramBox.IsChecked(), OpenManualBox.IsChecked(), DesktopIconBox.IsChecked());
     Terminate();
 }
 
 // Only an explicit Yes reinstalls: No, Escape and the close box all leave the welcome page as it was.
-void TForm2::ReinstallStep() {
+void Wizard::ReinstallStep() {
     if (Confirm(kReinstallQuestion + State().InstallFolder) != ConfirmAnswer::Yes) {
         --State().WizardPage;
         return;
     }
-    CopyFiles(Panel1);
-    Panel4.Show();
-    Button2.Disable();
-    Button3.Disable();
-    Button1.Enable();
-    Button1.SetText("Finish");
+    CopyFiles(WelcomePage);
+    FinishPage.Show();
+    BackButton.Disable();
+    CancelButton.Disable();
+    NextButton.Enable();
+    NextButton.SetText("Finish");
     PumpMessages();
 }
 
 // The copying page in place of the page shown: only Cancel stays usable while the files and the
 // registry records are written.
-void TForm2::CopyFiles(Panel& shownPage) {
+void Wizard::CopyFiles(Panel& shownPage) {
     shownPage.Hide();
-    Panel5.Show();
-    Button2.Disable();
-    Button1.Disable();
-    Button3.Enable();
+    CopyingPage.Show();
+    BackButton.Disable();
+    NextButton.Disable();
+    CancelButton.Enable();
     PumpMessages();
     State().SkippedEntries.clear();
     ExtractPayload();
@@ -190,11 +188,11 @@ void TForm2::CopyFiles(Panel& shownPage) {
     }
     ReportSkippedFiles();
     PumpMessages();
-    Panel5.Hide();
+    CopyingPage.Hide();
 }
 
 // Files that could not be written are named once, together, rather than passing unnoticed.
-void TForm2::ReportSkippedFiles() {
+void Wizard::ReportSkippedFiles() {
     const std::string report = SkippedFilesReport(State().SkippedEntries);
     if (!report.empty()) ErrorDialog(report);
 }

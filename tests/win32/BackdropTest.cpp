@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ui/Gdi.h"
-#include "ui/Unit1.h"
+#include "ui/Backdrop.h"
 
 namespace {
 
@@ -38,17 +38,17 @@ std::string CaptionOf(HWND window) {
     return text;
 }
 
-class Backdrop : public ::testing::Test {
+class BackdropWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         form.Create(GetModuleHandleA(nullptr));
         form.SetCloseRequestHandler([](void* context) { ++*static_cast<int*>(context); }, &closeRequests);
     }
-    TForm1 form;
+    ::Backdrop form;
     int closeRequests = 0;
 };
 
-TEST_F(Backdrop, CreatedHiddenWithAFixedBorderAndOnlyTheCloseBox) {
+TEST_F(BackdropWindow, CreatedHiddenWithAFixedBorderAndOnlyTheCloseBox) {
     const HWND window = form.Handle();
     ASSERT_TRUE(IsWindow(window));
     EXPECT_FALSE(IsWindowVisible(window));
@@ -77,7 +77,7 @@ TEST_F(Backdrop, CreatedHiddenWithAFixedBorderAndOnlyTheCloseBox) {
     EXPECT_EQ(-gdi::Scale(11, dpi), font.lfHeight);
 }
 
-TEST_F(Backdrop, EveryCloseRequestGoesToTheHandlerAndTheWindowStays) {
+TEST_F(BackdropWindow, EveryCloseRequestGoesToTheHandlerAndTheWindowStays) {
     const HWND window = form.Handle();
     ShowWindow(window, SW_SHOW);
     SendMessageA(window, WM_CLOSE, 0, 0);
@@ -91,7 +91,7 @@ TEST_F(Backdrop, EveryCloseRequestGoesToTheHandlerAndTheWindowStays) {
     EXPECT_TRUE(IsWindowVisible(window));
 }
 
-TEST_F(Backdrop, ShownMaximised) {
+TEST_F(BackdropWindow, ShownMaximised) {
     form.ShowMaximised();
     EXPECT_TRUE(IsWindowVisible(form.Handle()));
     EXPECT_TRUE(IsZoomed(form.Handle()));
@@ -131,7 +131,7 @@ bool IsBlack(const RGBQUAD& pixel) {
     return pixel.rgbRed == 0 && pixel.rgbGreen == 0 && pixel.rgbBlue == 0;
 }
 
-TEST_F(Backdrop, GradientFillsTheClientAreaTopBlueToBottomBlack) {
+TEST_F(BackdropWindow, GradientFillsTheClientAreaTopBlueToBottomBlack) {
     form.PaintGradient();
     const Painted painted(form.Handle());
     for (int x : {0, painted.width / 2, painted.width - 1}) {
@@ -148,7 +148,7 @@ TEST_F(Backdrop, GradientFillsTheClientAreaTopBlueToBottomBlack) {
 }
 
 // Every painted row is one of the gradient's rows, unblended, the same across the whole width.
-TEST_F(Backdrop, EachPaintedRowIsAGradientRowAcrossTheWholeWidth) {
+TEST_F(BackdropWindow, EachPaintedRowIsAGradientRowAcrossTheWholeWidth) {
     form.PaintGradient();
     const Painted painted(form.Handle());
     const std::vector<unsigned char> pixels = GradientPixels();
@@ -163,7 +163,7 @@ TEST_F(Backdrop, EachPaintedRowIsAGradientRowAcrossTheWholeWidth) {
     }
 }
 
-TEST_F(Backdrop, TitleIsWhiteOverABlackShadowOnTheGradient) {
+TEST_F(BackdropWindow, TitleIsWhiteOverABlackShadowOnTheGradient) {
     form.PaintGradient();
     form.SetTitles("Torvek Pellum 3.9.8.7 installation", "Torvek Pellum 3.9.8.7");
     EXPECT_EQ("Torvek Pellum 3.9.8.7 installation", CaptionOf(form.Handle()));

@@ -68,7 +68,7 @@ std::size_t HeapBytesInUse() {
     return used;
 }
 
-// Carried at the size it is shown at 96 dpi, the wizard's Image1: 162 x 280.
+// Carried at the size it is shown at 96 dpi, the wizard's BannerImage: 162 x 280.
 TEST(Banner, DecodesTheCarriedPictureAsAVerticalBlueBanner) {
     const DecodedImage banner = LoadBanner();
     ASSERT_EQ(162, banner.width);

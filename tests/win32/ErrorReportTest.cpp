@@ -8,7 +8,7 @@
 
 #include "platform/Error.h"
 #include "ui/ErrorReport.h"
-#include "ui/Unit1.h"
+#include "ui/Backdrop.h"
 
 namespace {
 
@@ -77,7 +77,7 @@ TEST_F(ErrorReportTest, ReportsTheCurrentErrorTitledWithThisProgram) {
 
 // A handler that raises ends only that handler: the report shows it and the window lives on.
 TEST_F(ErrorReportTest, AnErrorInAWindowHandlerIsReportedAndTheWindowGoesOn) {
-    TForm1 form;
+    Backdrop form;
     form.Create(GetModuleHandleA(nullptr));
     form.SetCloseRequestHandler([](void*) { throw platform::Error("Interface not supported"); }, nullptr);
     EXPECT_EQ(0, SendMessageA(form.Handle(), WM_CLOSE, 0, 0));

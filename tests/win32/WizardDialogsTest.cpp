@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "platform/Error.h"
-#include "ui/Unit1.h"
+#include "ui/Backdrop.h"
 
 namespace wizard_test {
 namespace {
@@ -138,11 +138,11 @@ TEST_F(RealDialogs, ErrorBoxHasOneOkThatEscapeAlsoPresses) {
 // nor the backdrop takes input (the backdrop's close box would stack "Aborted by user?" on the box), and
 // both take it again once the box is answered.
 TEST_F(RealDialogs, EveryBoxDisablesBothWindowsWhileItIsOpen) {
-    TForm1 backdrop;
+    Backdrop backdrop;
     backdrop.Create(GetModuleHandleA(nullptr));
     ShowWindow(backdrop.Handle(), SW_SHOWNOACTIVATE);
     SetActiveWindow(form->Handle());
-    SetFocus(form->Button3.Handle());
+    SetFocus(form->CancelButton.Handle());
     form->PumpMessages();
     std::vector<std::string> seen, focusAfter;
     auto expectBothDisabled = [&](WPARAM answer) {
@@ -154,7 +154,7 @@ TEST_F(RealDialogs, EveryBoxDisablesBothWindowsWhileItIsOpen) {
         };
     };
     // Each box hands the keyboard back to the control that had it.
-    auto focusName = [&] { return GetFocus() == form->Button3.Handle() ? "Cancel" : "elsewhere"; };
+    auto focusName = [&] { return GetFocus() == form->CancelButton.Handle() ? "Cancel" : "elsewhere"; };
     {
         DialogDriver driver(expectBothDisabled(IDNO));
         EXPECT_EQ(form->Confirm("Aborted by user?"), ConfirmAnswer::No);
@@ -207,27 +207,27 @@ protected:
 };
 
 TEST_F(Browser, CancelChangesNothingAndOkTakesTheFolder) {
-    const std::string before = form->Edit1.Text();
+    const std::string before = form->FolderBox.Text();
     DialogDriver cancel(Expecting([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); }));
-    Click(form->Button4);
+    Click(form->BrowseButton);
     ASSERT_TRUE(cancel.Acted());
     EXPECT_TRUE(resizable) << "the newer style on an apartment-threaded thread";
-    EXPECT_EQ(form->Edit1.Text(), before);
+    EXPECT_EQ(form->FolderBox.Text(), before);
     EXPECT_TRUE(IsWindowEnabled(form->Handle()));
 
     DialogDriver ok(Expecting([](HWND dialog) {
         SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>("C:\\windows"));
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     }));
-    Click(form->Button4);
+    Click(form->BrowseButton);
     ASSERT_TRUE(ok.Acted());
-    EXPECT_EQ(form->Edit1.Text(), "C:\\windows\\Torvek\\Pellum 3.9.8.7");
+    EXPECT_EQ(form->FolderBox.Text(), "C:\\windows\\Torvek\\Pellum 3.9.8.7");
 }
 
 TEST_F(Browser, OlderStyleWhenTheThreadIsNotApartmentThreaded) {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
     DialogDriver cancel(Expecting([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); }));
-    Click(form->Button4);
+    Click(form->BrowseButton);
     CoUninitialize();
     ASSERT_TRUE(cancel.Acted());
     EXPECT_FALSE(resizable);

@@ -20,7 +20,7 @@
 #include "platform/Resources.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
-#include "ui/Unit2.h"
+#include "ui/Wizard.h"
 
 namespace wizard_test {
 
@@ -112,10 +112,10 @@ inline void DrainQueue() {
 }
 
 // Every control of the layout by name.
-inline std::map<std::string, HWND> ControlsByName(const TForm2& form) {
+inline std::map<std::string, HWND> ControlsByName(const Wizard& form) {
     std::map<std::string, HWND> controls;
-#define FORM2_CONTROL(name, ...) controls[#name] = form.name.Handle();
-#include "resources/Form2.layout.inc"
+#define WIZARD_CONTROL(name, ...) controls[#name] = form.name.Handle();
+#include "resources/Wizard.layout.inc"
     return controls;
 }
 
@@ -162,7 +162,7 @@ protected:
     }
 
     void Open() {
-        form = std::make_unique<TForm2>(nullptr);
+        form = std::make_unique<Wizard>(nullptr);
         form->Create(GetModuleHandleA(nullptr));
     }
 
@@ -174,8 +174,9 @@ protected:
     // The names of the page panels on screen; exactly one is expected at any time.
     std::string VisiblePages() const {
         const std::pair<const char*, const Panel*> pages[] = {
-            {"Panel1", &form->Panel1}, {"Panel2", &form->Panel2}, {"Panel3", &form->Panel3},
-            {"Panel4", &form->Panel4}, {"Panel5", &form->Panel5}, {"Panel6", &form->Panel6}};
+            {"WelcomePage", &form->WelcomePage}, {"AgreementPage", &form->AgreementPage},
+            {"FolderPage", &form->FolderPage},   {"FinishPage", &form->FinishPage},
+            {"CopyingPage", &form->CopyingPage}, {"FileTypesPage", &form->FileTypesPage}};
         std::string names;
         for (const auto& [name, panel] : pages)
             if (panel->Visible()) names += (names.empty() ? "" : " ") + std::string(name);
@@ -184,18 +185,18 @@ protected:
 
     // Welcome -> agreement (agreed) -> folder page, Browse answered with this test's temp folder.
     void ReachFolderPageWithTempFolder() {
-        Click(form->Button1);
-        Click(form->RadioButton1);
-        Click(form->Button1);
+        Click(form->NextButton);
+        Click(form->AgreeChoice);
+        Click(form->NextButton);
         script.folder = tempFolder;
-        Click(form->Button4);
+        Click(form->BrowseButton);
         script.folder.reset();
     }
 
     std::string InstallFolder() const { return tempFolder + "\\Torvek\\Pellum 3.9.8.7\\"; }
 
     Script script;
-    std::unique_ptr<TForm2> form;
+    std::unique_ptr<Wizard> form;
     std::string tempFolder;
 };
 

@@ -8,7 +8,7 @@
 
 #include <functional>
 
-#include "ui/Unit1.h"
+#include "ui/Backdrop.h"
 
 namespace wizard_test {
 namespace {
@@ -58,45 +58,45 @@ protected:
 };
 
 TEST_F(Keyboard, FocusStartsOnNextAndTabCyclesThePageThenTheButtons) {
-    EXPECT_EQ(Focus(), "Button1");
-    EXPECT_EQ(TabCycle(), "Button1 Button3") << "Back is disabled on the welcome page";
+    EXPECT_EQ(Focus(), "NextButton");
+    EXPECT_EQ(TabCycle(), "NextButton CancelButton") << "Back is disabled on the welcome page";
 
     Key(VK_RETURN);
     ASSERT_EQ(Page(), 1);
-    EXPECT_EQ(Focus(), "Memo1") << "Next went disabled under the focus: the page's first tab stop";
-    EXPECT_EQ(TabCycle(), "Memo1 RadioButton2 Button2 Button3") << "one stop for the two choices";
-    EXPECT_EQ(TabCycle(true), "Memo1 Button3 Button2 RadioButton2");
+    EXPECT_EQ(Focus(), "LicenceBox") << "Next went disabled under the focus: the page's first tab stop";
+    EXPECT_EQ(TabCycle(), "LicenceBox DisagreeChoice BackButton CancelButton") << "one stop for the two choices";
+    EXPECT_EQ(TabCycle(true), "LicenceBox CancelButton BackButton DisagreeChoice");
 }
 
 TEST_F(Keyboard, TheArrowsChooseFocusAloneChoosesNothing) {
     Key(VK_RETURN);
     Key(VK_TAB);
-    ASSERT_EQ(Focus(), "RadioButton2");
-    EXPECT_FALSE(form->RadioButton1.IsChecked());
+    ASSERT_EQ(Focus(), "DisagreeChoice");
+    EXPECT_FALSE(form->AgreeChoice.IsChecked());
 
     // The focus arriving on the other choice, as the system would move it, selects nothing.
-    SetFocus(form->RadioButton1.Handle());
+    SetFocus(form->AgreeChoice.Handle());
     form->PumpMessages();
-    EXPECT_FALSE(form->RadioButton1.IsChecked());
-    EXPECT_TRUE(form->RadioButton2.IsChecked());
-    EXPECT_FALSE(form->Button1.Enabled());
+    EXPECT_FALSE(form->AgreeChoice.IsChecked());
+    EXPECT_TRUE(form->DisagreeChoice.IsChecked());
+    EXPECT_FALSE(form->NextButton.Enabled());
 
     Key(VK_DOWN);
-    EXPECT_EQ(Focus(), "RadioButton2");
-    EXPECT_TRUE(form->RadioButton2.IsChecked());
+    EXPECT_EQ(Focus(), "DisagreeChoice");
+    EXPECT_TRUE(form->DisagreeChoice.IsChecked());
     Key(VK_UP);
-    EXPECT_EQ(Focus(), "RadioButton1");
-    EXPECT_TRUE(form->RadioButton1.IsChecked());
-    EXPECT_FALSE(form->RadioButton2.IsChecked());
-    EXPECT_TRUE(form->Button1.Enabled());
-    EXPECT_EQ(TabCycle(), "RadioButton1 Button1 Button2 Button3 Memo1") << "the chosen one is the tab stop";
+    EXPECT_EQ(Focus(), "AgreeChoice");
+    EXPECT_TRUE(form->AgreeChoice.IsChecked());
+    EXPECT_FALSE(form->DisagreeChoice.IsChecked());
+    EXPECT_TRUE(form->NextButton.Enabled());
+    EXPECT_EQ(TabCycle(), "AgreeChoice NextButton BackButton CancelButton LicenceBox") << "the chosen one is the tab stop";
 
     // Space chooses the focused choice.
     Key(VK_DOWN);
-    SetFocus(form->RadioButton1.Handle());
+    SetFocus(form->AgreeChoice.Handle());
     Key(VK_SPACE);
-    EXPECT_TRUE(form->RadioButton1.IsChecked());
-    EXPECT_TRUE(form->Button1.Enabled());
+    EXPECT_TRUE(form->AgreeChoice.IsChecked());
+    EXPECT_TRUE(form->NextButton.Enabled());
 }
 
 TEST_F(Keyboard, EnterPressesOnlyTheFocusedPushButtonAndEscapeNothing) {
@@ -104,19 +104,19 @@ TEST_F(Keyboard, EnterPressesOnlyTheFocusedPushButtonAndEscapeNothing) {
     EXPECT_TRUE(script.questions.empty()) << "Escape is no Cancel";
     script.answers = {ConfirmAnswer::No};
     Key(VK_TAB);
-    ASSERT_EQ(Focus(), "Button3");
+    ASSERT_EQ(Focus(), "CancelButton");
     Key(VK_RETURN);
     EXPECT_EQ(script.questions, std::vector<std::string>{"Aborted by user?"});
-    EXPECT_EQ(Focus(), "Button3") << "back where it was after the question";
+    EXPECT_EQ(Focus(), "CancelButton") << "back where it was after the question";
 
     Key(VK_TAB);
     Key(VK_RETURN);
     ASSERT_EQ(Page(), 1);
-    ASSERT_EQ(Focus(), "Memo1");
+    ASSERT_EQ(Focus(), "LicenceBox");
     Key(VK_RETURN);
     Key(VK_ESCAPE);
     EXPECT_EQ(Page(), 1) << "Enter in the licence box presses nothing";
-    EXPECT_EQ(Focus(), "Memo1");
+    EXPECT_EQ(Focus(), "LicenceBox");
     EXPECT_EQ(script.questions.size(), 1u);
 }
 
@@ -128,36 +128,36 @@ TEST_F(Keyboard, TheDialogManagersRequestsAreAnswered) {
         SendMessageA(form->Handle(), WM_NEXTDLGCTL, which, byHandle);
         return Focus();
     };
-    ASSERT_EQ(Focus(), "Button1");
-    EXPECT_EQ(defaultId(), MAKELRESULT(GetDlgCtrlID(form->Button1.Handle()), DC_HASDEFID));
-    EXPECT_EQ(nextControl(reinterpret_cast<WPARAM>(form->Button2.Handle()), TRUE), "Button1")
+    ASSERT_EQ(Focus(), "NextButton");
+    EXPECT_EQ(defaultId(), MAKELRESULT(GetDlgCtrlID(form->NextButton.Handle()), DC_HASDEFID));
+    EXPECT_EQ(nextControl(reinterpret_cast<WPARAM>(form->BackButton.Handle()), TRUE), "NextButton")
         << "Back is disabled on the welcome page";
-    EXPECT_EQ(nextControl(reinterpret_cast<WPARAM>(form->Button3.Handle()), TRUE), "Button3");
+    EXPECT_EQ(nextControl(reinterpret_cast<WPARAM>(form->CancelButton.Handle()), TRUE), "CancelButton");
 
     Key(VK_TAB);
     Key(VK_RETURN);
-    ASSERT_EQ(Focus(), "Memo1");
+    ASSERT_EQ(Focus(), "LicenceBox");
     EXPECT_EQ(defaultId(), 0);
-    EXPECT_EQ(nextControl(0, FALSE), "RadioButton2");
-    EXPECT_EQ(nextControl(0, FALSE), "Button2");
-    EXPECT_EQ(nextControl(1, FALSE), "RadioButton2");
-    EXPECT_EQ(nextControl(1, FALSE), "Memo1");
-    EXPECT_EQ(nextControl(1, FALSE), "Button3");
-    EXPECT_EQ(nextControl(0, FALSE), "Memo1");
+    EXPECT_EQ(nextControl(0, FALSE), "DisagreeChoice");
+    EXPECT_EQ(nextControl(0, FALSE), "BackButton");
+    EXPECT_EQ(nextControl(1, FALSE), "DisagreeChoice");
+    EXPECT_EQ(nextControl(1, FALSE), "LicenceBox");
+    EXPECT_EQ(nextControl(1, FALSE), "CancelButton");
+    EXPECT_EQ(nextControl(0, FALSE), "LicenceBox");
     Key(VK_TAB);
-    ASSERT_EQ(Focus(), "RadioButton2");
+    ASSERT_EQ(Focus(), "DisagreeChoice");
     EXPECT_EQ(defaultId(), 0);
-    form->Panel2.Hide();
-    form->Panel4.Show();
-    SetFocus(form->CheckBox2.Handle());
+    form->AgreementPage.Hide();
+    form->FinishPage.Show();
+    SetFocus(form->OpenManualBox.Handle());
     EXPECT_EQ(defaultId(), 0);
     SetFocus(nullptr);
     EXPECT_EQ(defaultId(), 0);
 
     // A wizard not made yet lets every message through.
-    TForm2 unmade(nullptr);
+    Wizard unmade(nullptr);
     MSG message = {};
-    message.hwnd = form->Button1.Handle();
+    message.hwnd = form->NextButton.Handle();
     message.message = WM_KEYDOWN;
     message.wParam = VK_TAB;
     EXPECT_FALSE(unmade.PreTranslateMessage(message));
@@ -165,16 +165,16 @@ TEST_F(Keyboard, TheDialogManagersRequestsAreAnswered) {
 
 TEST_F(Keyboard, TheLicenceBoxScrollsAndPassesTabOn) {
     Key(VK_RETURN);
-    ASSERT_EQ(Focus(), "Memo1");
+    ASSERT_EQ(Focus(), "LicenceBox");
     Key(VK_DOWN);
     DWORD caret = 0;
-    SendMessageA(form->Memo1.Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&caret), 0);
+    SendMessageA(form->LicenceBox.Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&caret), 0);
     EXPECT_GT(caret, 0u) << "the arrow keys reach the box";
     Key(VK_NEXT);
-    EXPECT_GT(SendMessageA(form->Memo1.Handle(), EM_GETFIRSTVISIBLELINE, 0, 0), 0) << "Page Down scrolls";
-    EXPECT_EQ(form->Memo1.Text().find('\t'), std::string::npos);
+    EXPECT_GT(SendMessageA(form->LicenceBox.Handle(), EM_GETFIRSTVISIBLELINE, 0, 0), 0) << "Page Down scrolls";
+    EXPECT_EQ(form->LicenceBox.Text().find('\t'), std::string::npos);
     Key(VK_TAB);
-    EXPECT_EQ(Focus(), "RadioButton2");
+    EXPECT_EQ(Focus(), "DisagreeChoice");
 }
 
 // The copying page disables Next under the focus; Cancel holds it meanwhile, and Next takes it back on
@@ -185,67 +185,67 @@ TEST_F(Keyboard, FocusFollowsTheInstallStepAndComesBackToNext) {
     Key(VK_TAB);
     Key(VK_UP);
     Key(VK_TAB);
-    ASSERT_EQ(Focus(), "Button1");
+    ASSERT_EQ(Focus(), "NextButton");
     Key(VK_RETURN);
     ASSERT_EQ(Page(), 2);
     script.folder = tempFolder;
     Key(VK_TAB, true);
-    ASSERT_EQ(Focus(), "Button4") << "the page's last tab stop comes right before Next";
+    ASSERT_EQ(Focus(), "BrowseButton") << "the page's last tab stop comes right before Next";
     Key(VK_RETURN);
     script.folder.reset();
-    ASSERT_EQ(form->Edit1.Text(), InstallFolder().substr(0, InstallFolder().size() - 1));
-    EXPECT_EQ(Focus(), "Button4") << "back after the folder browser";
+    ASSERT_EQ(form->FolderBox.Text(), InstallFolder().substr(0, InstallFolder().size() - 1));
+    EXPECT_EQ(Focus(), "BrowseButton") << "back after the folder browser";
 
     std::string duringCopy;
     script.onError = [&](const std::string&) { duringCopy = Focus(); };
     std::filesystem::create_directories(InstallFolder() + "Licence.txt");
     Key(VK_TAB);
-    ASSERT_EQ(Focus(), "Button1");
+    ASSERT_EQ(Focus(), "NextButton");
     Key(VK_RETURN);
-    ASSERT_EQ(VisiblePages(), "Panel6");
-    EXPECT_EQ(duringCopy, "Button3") << "only Cancel is usable while copying";
-    EXPECT_EQ(Focus(), "Button1");
+    ASSERT_EQ(VisiblePages(), "FileTypesPage");
+    EXPECT_EQ(duringCopy, "CancelButton") << "only Cancel is usable while copying";
+    EXPECT_EQ(Focus(), "NextButton");
 
     // Space ticks the focused row of the list.
     Key(VK_TAB, true);
     Key(VK_TAB, true);
     Key(VK_TAB, true);
-    ASSERT_EQ(Focus(), "ListView2");
+    ASSERT_EQ(Focus(), "FileTypeList");
     Key(VK_SPACE);
-    EXPECT_FALSE(form->ListView2.IsChecked(0));
-    EXPECT_TRUE(form->ListView2.IsChecked(1));
+    EXPECT_FALSE(form->FileTypeList.IsChecked(0));
+    EXPECT_TRUE(form->FileTypeList.IsChecked(1));
 }
 
 TEST_F(Keyboard, SpaceTogglesAFinishBoxAndEnterOnItDoesNothing) {
-    form->Panel1.Hide();
-    form->Panel4.Show();
-    SetFocus(form->CheckBox2.Handle());
+    form->WelcomePage.Hide();
+    form->FinishPage.Show();
+    SetFocus(form->OpenManualBox.Handle());
     Key(VK_SPACE);
-    EXPECT_FALSE(form->CheckBox2.IsChecked());
+    EXPECT_FALSE(form->OpenManualBox.IsChecked());
     Key(VK_RETURN);
     EXPECT_EQ(Page(), 0);
-    EXPECT_FALSE(form->CheckBox2.IsChecked());
-    EXPECT_TRUE(form->CheckBox1.IsChecked());
+    EXPECT_FALSE(form->OpenManualBox.IsChecked());
+    EXPECT_TRUE(form->StartProgramBox.IsChecked());
 }
 
 // Another window taking the activation (a message box, the backdrop) takes the focus from the wizard;
 // it comes back to the same control.
 TEST_F(Keyboard, TheFocusComesBackAfterTheWizardWasInactive) {
     Key(VK_TAB);
-    ASSERT_EQ(Focus(), "Button3");
+    ASSERT_EQ(Focus(), "CancelButton");
     // The frame itself is no place for the focus: no key does anything there.
     SetFocus(form->Handle());
     form->PumpMessages();
     form->PumpMessages();
-    EXPECT_EQ(Focus(), "Button3");
-    TForm1 backdrop;
+    EXPECT_EQ(Focus(), "CancelButton");
+    Backdrop backdrop;
     backdrop.Create(GetModuleHandleA(nullptr));
     backdrop.SetKeyboardWindow(form->Handle());
     ShowWindow(backdrop.Handle(), SW_SHOWNA);
     SetActiveWindow(backdrop.Handle());
     form->PumpMessages();
     EXPECT_EQ(GetActiveWindow(), form->Handle()) << "the backdrop hands the keyboard on";
-    EXPECT_EQ(Focus(), "Button3");
+    EXPECT_EQ(Focus(), "CancelButton");
 
     // While the wizard is disabled (a box is open) the backdrop keeps the activation.
     EnableWindow(form->Handle(), FALSE);
@@ -255,7 +255,7 @@ TEST_F(Keyboard, TheFocusComesBackAfterTheWizardWasInactive) {
     EnableWindow(form->Handle(), TRUE);
     SetActiveWindow(form->Handle());
     form->PumpMessages();
-    EXPECT_EQ(Focus(), "Button3");
+    EXPECT_EQ(Focus(), "CancelButton");
 
     // Another program active: a control disabled under the wizard's kept focus does not pull the
     // activation back; the control takes the focus again once it is usable and the wizard active.
@@ -265,21 +265,21 @@ TEST_F(Keyboard, TheFocusComesBackAfterTheWizardWasInactive) {
     SetActiveWindow(other);
     form->PumpMessages();
     ASSERT_EQ(GetActiveWindow(), other);
-    form->Button3.SetEnabled(false);
+    form->CancelButton.SetEnabled(false);
     form->PumpMessages();
     EXPECT_EQ(GetActiveWindow(), other);
-    form->Button3.SetEnabled(true);
+    form->CancelButton.SetEnabled(true);
     SetActiveWindow(form->Handle());
     form->PumpMessages();
-    EXPECT_EQ(Focus(), "Button3");
+    EXPECT_EQ(Focus(), "CancelButton");
     DestroyWindow(other);
 
     // A handler that moves the focus and opens a box at once: the focus it chose is the one kept.
-    SetFocus(form->Button1.Handle());
+    SetFocus(form->NextButton.Handle());
     SetActiveWindow(backdrop.Handle());
     EXPECT_NE(GetActiveWindow(), form->Handle());
     form->PumpMessages();
-    EXPECT_EQ(Focus(), "Button1");
+    EXPECT_EQ(Focus(), "NextButton");
 }
 
 std::vector<WPARAM> uiStateRequests;
@@ -299,7 +299,7 @@ TEST_F(Keyboard, TheFocusRectangleIsAskedForOnceTheKeyboardIsUsed) {
     uiStateRequests.clear();
     const HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, RecordUiStateRequests, nullptr, GetCurrentThreadId());
     ASSERT_NE(hook, nullptr);
-    PostMessageA(form->Button1.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    PostMessageA(form->NextButton.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
     PostMessageA(form->Handle(), WM_KEYDOWN, VK_TAB, 1);
     form->PumpMessages();
     const bool beforeAnyKey = uiStateRequests.empty();
@@ -315,27 +315,27 @@ TEST_F(Keyboard, TheFocusRectangleIsAskedForOnceTheKeyboardIsUsed) {
 // right before it, and the list's column headers.
 TEST_F(Keyboard, EveryBoxAndListIsNamedByTheLabelBeforeIt) {
     const std::pair<const Control*, const Control*> named[] = {
-        {&form->Memo1, &form->Label3},
-        {&form->Edit1, &form->Label4},
-        {&form->ListView2, &form->Label13},
-        {&form->ProgressBar1, &form->Label12},
+        {&form->LicenceBox, &form->AgreementTitle},
+        {&form->FolderBox, &form->FolderLabel},
+        {&form->FileTypeList, &form->FileTypesTitle},
+        {&form->CopyProgress, &form->StatusText},
     };
     for (const auto& [box, label] : named)
         EXPECT_EQ(GetWindow(box->Handle(), GW_HWNDPREV), label->Handle());
     const std::pair<const Control*, const char*> classes[] = {
-        {&form->Memo1, "Edit"},         {&form->Edit1, "Edit"},           {&form->ListView2, "SysListView32"},
-        {&form->Button1, "Button"},     {&form->RadioButton1, "Button"}, {&form->CheckBox1, "Button"},
-        {&form->ProgressBar1, "msctls_progress32"}, {&form->Label3, "Static"},
+        {&form->LicenceBox, "Edit"},         {&form->FolderBox, "Edit"},           {&form->FileTypeList, "SysListView32"},
+        {&form->NextButton, "Button"},     {&form->AgreeChoice, "Button"}, {&form->StartProgramBox, "Button"},
+        {&form->CopyProgress, "msctls_progress32"}, {&form->AgreementTitle, "Static"},
     };
     for (const auto& [control, className] : classes) {
         char name[64] = {};
         GetClassNameA(control->Handle(), name, sizeof name);
         EXPECT_EQ(lstrcmpiA(name, className), 0) << name;
     }
-    const HWND header = ListView_GetHeader(form->ListView2.Handle());
+    const HWND header = ListView_GetHeader(form->FileTypeList.Handle());
     ASSERT_NE(header, nullptr);
     EXPECT_EQ(Header_GetItemCount(header), 2);
-    EXPECT_FALSE(GetWindowLongPtrA(form->ListView2.Handle(), GWL_STYLE) & LVS_NOCOLUMNHEADER);
+    EXPECT_FALSE(GetWindowLongPtrA(form->FileTypeList.Handle(), GWL_STYLE) & LVS_NOCOLUMNHEADER);
 }
 
 } // namespace

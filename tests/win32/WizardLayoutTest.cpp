@@ -70,51 +70,58 @@ struct Place {
     const char* parent;
     int left, top, width, height;
 };
+// clang-format off
 const Place kPlaces[] = {
-    {"Bevel1", "Form2", 8, 263, 549, 19},        {"Button2", "Form2", 308, 288, 75, 25},
-    {"Button1", "Form2", 389, 288, 75, 25},      {"Button3", "Form2", 479, 288, 75, 25},
-    {"Panel7", "Form2", 0, 0, 162, 280},         {"Image1", "Panel7", 0, 0, 162, 280},
-    {"Panel1", "Form2", 162, -2, 399, 280},      {"Panel2", "Form2", 162, -2, 399, 280},
-    {"Panel3", "Form2", 162, 0, 399, 280},       {"Panel5", "Form2", 162, 0, 399, 280},
-    {"Panel6", "Form2", 162, -2, 399, 280},      {"Panel4", "Form2", 162, 0, 399, 280},
-    {"Label1", "Panel1", 8, 8, 0, 0},            {"Label2", "Panel1", 8, 40, 0, 0},
-    {"Label9", "Panel1", 8, 40, 0, 0},           {"Label10", "Panel1", 8, 56, 0, 0},
-    {"Label8", "Panel1", 8, 248, 0, 0},          {"Label3", "Panel2", 8, 8, 0, 0},
-    {"Memo1", "Panel2", 8, 24, 377, 185},        {"RadioButton1", "Panel2", 8, 216, 113, 17},
-    {"RadioButton2", "Panel2", 8, 240, 113, 17}, {"Label7", "Panel3", 12, 8, 0, 0},
-    {"Label4", "Panel3", 12, 32, 0, 0},          {"Edit1", "Panel3", 12, 48, 377, 21},
-    {"Button4", "Panel3", 312, 72, 75, 25},      {"Label11", "Panel5", 8, 16, 0, 0},
-    {"Label12", "Panel5", 12, 173, 0, 0},        {"ProgressBar1", "Panel5", 15, 192, 369, 21},
-    {"Label13", "Panel6", 8, 8, 0, 0},           {"ListView2", "Panel6", 8, 32, 377, 145},
-    {"Button5", "Panel6", 232, 184, 75, 25},     {"Button6", "Panel6", 312, 184, 75, 25},
-    {"Label6", "Panel4", 8, 8, 0, 0},            {"CheckBox1", "Panel4", 8, 80, 153, 17},
-    {"CheckBox2", "Panel4", 8, 104, 97, 17},     {"CheckBox3", "Panel4", 8, 128, 121, 17},
+    {"ButtonSeparator", "Frame", 8, 263, 549, 19}, {"BackButton", "Frame", 308, 288, 75, 25},
+    {"NextButton", "Frame", 389, 288, 75, 25}, {"CancelButton", "Frame", 479, 288, 75, 25},
+    {"BannerPanel", "Frame", 0, 0, 162, 280}, {"BannerImage", "BannerPanel", 0, 0, 162, 280},
+    {"WelcomePage", "Frame", 162, -2, 399, 280}, {"AgreementPage", "Frame", 162, -2, 399, 280},
+    {"FolderPage", "Frame", 162, 0, 399, 280}, {"CopyingPage", "Frame", 162, 0, 399, 280},
+    {"FileTypesPage", "Frame", 162, -2, 399, 280}, {"FinishPage", "Frame", 162, 0, 399, 280},
+    {"WelcomeTitle", "WelcomePage", 8, 8, 0, 0}, {"ClickNextText", "WelcomePage", 8, 40, 0, 0},
+    {"InstalledCopyText", "WelcomePage", 8, 40, 0, 0}, {"ClickReinstallText", "WelcomePage", 8, 56, 0, 0},
+    {"RightsNotice", "WelcomePage", 8, 248, 0, 0}, {"AgreementTitle", "AgreementPage", 8, 8, 0, 0},
+    {"LicenceBox", "AgreementPage", 8, 24, 377, 185}, {"AgreeChoice", "AgreementPage", 8, 216, 113, 17},
+    {"DisagreeChoice", "AgreementPage", 8, 240, 113, 17}, {"FolderIntro", "FolderPage", 12, 8, 0, 0},
+    {"FolderLabel", "FolderPage", 12, 32, 0, 0}, {"FolderBox", "FolderPage", 12, 48, 377, 21},
+    {"BrowseButton", "FolderPage", 312, 72, 75, 25}, {"CopyingTitle", "CopyingPage", 8, 16, 0, 0},
+    {"StatusText", "CopyingPage", 12, 173, 0, 0}, {"CopyProgress", "CopyingPage", 15, 192, 369, 21},
+    {"FileTypesTitle", "FileTypesPage", 8, 8, 0, 0}, {"FileTypeList", "FileTypesPage", 8, 32, 377, 145},
+    {"CheckAllButton", "FileTypesPage", 232, 184, 75, 25}, {"ClearAllButton", "FileTypesPage", 312, 184, 75, 25},
+    {"FinishTitle", "FinishPage", 8, 8, 0, 0}, {"StartProgramBox", "FinishPage", 8, 80, 153, 17},
+    {"OpenManualBox", "FinishPage", 8, 104, 97, 17}, {"DesktopIconBox", "FinishPage", 8, 128, 121, 17},
 };
+// clang-format on
 
-bool StartsWith(const std::string& name, const char* prefix) {
-    return name.rfind(prefix, 0) == 0;
+bool EndsWith(const std::string& name, const std::string& end) {
+    return name.size() >= end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0;
+}
+
+// The finish page's three boxes; the folder and licence boxes are text boxes.
+bool IsCheckBox(const std::string& name) {
+    return EndsWith(name, "Box") && name != "FolderBox" && name != "LicenceBox";
 }
 
 // What a control of this name must have become, beyond its place: its window class and style.
 void ExpectKind(HWND window, const std::string& name) {
     const LONG_PTR style = StyleOf(window);
-    if (StartsWith(name, "Button")) {
+    if (EndsWith(name, "Button")) {
         EXPECT_EQ(style & BS_TYPEMASK, BS_PUSHBUTTON) << "never a default button";
-    } else if (StartsWith(name, "RadioButton")) {
+    } else if (EndsWith(name, "Choice")) {
         // Not automatic: on Windows those select themselves when the keyboard focus reaches them.
         EXPECT_EQ(style & BS_TYPEMASK, BS_RADIOBUTTON);
-        EXPECT_EQ((style & WS_TABSTOP) != 0, name == "RadioButton2") << "the selected choice is the tab stop";
-        EXPECT_EQ((style & WS_GROUP) != 0, name == "RadioButton1") << "the group starts with the first";
-    } else if (StartsWith(name, "CheckBox")) {
+        EXPECT_EQ((style & WS_TABSTOP) != 0, name == "DisagreeChoice") << "the selected choice is the tab stop";
+        EXPECT_EQ((style & WS_GROUP) != 0, name == "AgreeChoice") << "the group starts with the first";
+    } else if (IsCheckBox(name)) {
         EXPECT_EQ(style & BS_TYPEMASK, BS_AUTOCHECKBOX);
-    } else if (name == "Edit1") {
+    } else if (name == "FolderBox") {
         EXPECT_EQ(style & (ES_READONLY | ES_MULTILINE), ES_READONLY);
-    } else if (name == "Memo1") {
+    } else if (name == "LicenceBox") {
         EXPECT_EQ(style & (ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_HSCROLL),
                   ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_HSCROLL);
-    } else if (name == "Bevel1") {
+    } else if (name == "ButtonSeparator") {
         EXPECT_EQ(style & SS_TYPEMASK, SS_ETCHEDHORZ);
-    } else if (name == "ListView2") {
+    } else if (name == "FileTypeList") {
         EXPECT_EQ(style & LVS_TYPEMASK, LVS_REPORT);
         EXPECT_TRUE(SendMessageA(window, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_CHECKBOXES);
     }
@@ -129,13 +136,13 @@ TEST_F(WizardLayout, EveryControlSitsOnItsParentWhereTheLayoutPutsIt) {
         ASSERT_EQ(controls.count(name), 1u);
         HWND window = controls.at(name);
         ASSERT_TRUE(IsWindow(window));
-        const HWND parent = std::strcmp(place.parent, "Form2") == 0 ? form->Handle() : controls.at(place.parent);
+        const HWND parent = std::strcmp(place.parent, "Frame") == 0 ? form->Handle() : controls.at(place.parent);
         EXPECT_EQ(GetParent(window), parent);
         const RECT r = InParent(window);
         EXPECT_EQ(r.left, place.left);
-        if (StartsWith(name, "Label")) {
+        if (place.width == 0) { // a label
             EXPECT_EQ(r.top, place.top);
-        } else if (name == "Bevel1") {
+        } else if (name == "ButtonSeparator") {
             EXPECT_EQ(r.top, place.top + place.height - 2) << "only the bottom line";
             EXPECT_EQ(r.bottom, place.top + place.height);
             EXPECT_EQ(r.right - r.left, place.width);
@@ -145,9 +152,9 @@ TEST_F(WizardLayout, EveryControlSitsOnItsParentWhereTheLayoutPutsIt) {
             EXPECT_EQ(r.bottom - r.top, place.height);
         }
         ExpectKind(window, name);
-        EXPECT_EQ(IsWindowEnabled(window) != FALSE, name != "Button2") << "only Back starts disabled";
-        if (StartsWith(name, "RadioButton") || StartsWith(name, "CheckBox")) {
-            const bool ticked = name == "RadioButton2" || StartsWith(name, "CheckBox");
+        EXPECT_EQ(IsWindowEnabled(window) != FALSE, name != "BackButton") << "only Back starts disabled";
+        if (EndsWith(name, "Choice") || IsCheckBox(name)) {
+            const bool ticked = name == "DisagreeChoice" || IsCheckBox(name);
             EXPECT_EQ(SendMessageA(window, BM_GETCHECK, 0, 0) == BST_CHECKED, ticked);
         }
     }
@@ -155,36 +162,36 @@ TEST_F(WizardLayout, EveryControlSitsOnItsParentWhereTheLayoutPutsIt) {
 
 TEST_F(WizardLayout, FixedTextsAndTheStartUpTexts) {
     const std::map<std::string, std::string> texts = {
-        {"Button1", "Next"},
-        {"Button2", "Back"},
-        {"Button3", "Cancel"},
-        {"Button4", "Browse"},
-        {"Button5", "Check All"},
-        {"Button6", "Clear All"},
-        {"Label1", "Torvek Pellum 3.9.8.7"},
-        {"Label2", "Click Next to continue. "},
-        {"Label3", "Please read next agreement:"},
-        {"Label4", "Select directory:"},
-        {"Label6", "Installation is complite. Thank you for choosing Torvek Pellum."},
-        {"Label8", "Torvek Pellum 3.9.8.7 (c) Torvek. All rights reserved."},
-        {"Label9", "You have installed copy on your computer."},
-        {"Label10", "Click Reinstall to continue."},
-        {"Label11", "Wait while setup executing..."},
-        {"Label12", ""},
-        {"Label13", "Please select file type association"},
-        {"RadioButton1", "I'm agree"},
-        {"RadioButton2", "I'm not agree"},
-        {"CheckBox1", "Start Torvek Pellum"},
-        {"CheckBox2", "Start Help File"},
-        {"CheckBox3", "Create Desktop Icon"},
-        {"Edit1", "C:\\Program Files\\Torvek\\Pellum 3.9.8.7"},
+        {"NextButton", "Next"},
+        {"BackButton", "Back"},
+        {"CancelButton", "Cancel"},
+        {"BrowseButton", "Browse"},
+        {"CheckAllButton", "Check All"},
+        {"ClearAllButton", "Clear All"},
+        {"WelcomeTitle", "Torvek Pellum 3.9.8.7"},
+        {"ClickNextText", "Click Next to continue. "},
+        {"AgreementTitle", "Please read next agreement:"},
+        {"FolderLabel", "Select directory:"},
+        {"FinishTitle", "Installation is complite. Thank you for choosing Torvek Pellum."},
+        {"RightsNotice", "Torvek Pellum 3.9.8.7 (c) Torvek. All rights reserved."},
+        {"InstalledCopyText", "You have installed copy on your computer."},
+        {"ClickReinstallText", "Click Reinstall to continue."},
+        {"CopyingTitle", "Wait while setup executing..."},
+        {"StatusText", ""},
+        {"FileTypesTitle", "Please select file type association"},
+        {"AgreeChoice", "I'm agree"},
+        {"DisagreeChoice", "I'm not agree"},
+        {"StartProgramBox", "Start Torvek Pellum"},
+        {"OpenManualBox", "Start Help File"},
+        {"DesktopIconBox", "Create Desktop Icon"},
+        {"FolderBox", "C:\\Program Files\\Torvek\\Pellum 3.9.8.7"},
     };
     const auto controls = ControlsByName(*form);
     for (const auto& [name, text] : texts)
         EXPECT_EQ(TextOf(controls.at(name)), text) << name;
     EXPECT_EQ(TextOf(form->Handle()), "Install manager");
 
-    const std::string licence = form->Memo1.Text();
+    const std::string licence = form->LicenceBox.Text();
     EXPECT_EQ(licence.rfind("TORVEK PELLUM 3.9.8.7 - LICENCE AGREEMENT\r\n", 0), 0u);
     std::size_t lines = 0;
     for (std::size_t at = licence.find("\r\n"); at != std::string::npos; at = licence.find("\r\n", at + 2))
@@ -193,15 +200,15 @@ TEST_F(WizardLayout, FixedTextsAndTheStartUpTexts) {
 }
 
 TEST_F(WizardLayout, AtStartOnlyTheWelcomePageWithTitleAndNoticeAndBackDisabled) {
-    EXPECT_EQ(VisiblePages(), "Panel1");
-    EXPECT_TRUE(form->Label1.Visible());
-    EXPECT_TRUE(form->Label2.Visible());
-    EXPECT_TRUE(form->Label8.Visible());
-    EXPECT_FALSE(form->Label9.Visible());
-    EXPECT_FALSE(form->Label10.Visible());
-    EXPECT_FALSE(form->Button2.Enabled());
-    EXPECT_TRUE(form->Button1.Enabled());
-    EXPECT_TRUE(form->Button3.Enabled());
+    EXPECT_EQ(VisiblePages(), "WelcomePage");
+    EXPECT_TRUE(form->WelcomeTitle.Visible());
+    EXPECT_TRUE(form->ClickNextText.Visible());
+    EXPECT_TRUE(form->RightsNotice.Visible());
+    EXPECT_FALSE(form->InstalledCopyText.Visible());
+    EXPECT_FALSE(form->ClickReinstallText.Visible());
+    EXPECT_FALSE(form->BackButton.Enabled());
+    EXPECT_TRUE(form->NextButton.Enabled());
+    EXPECT_TRUE(form->CancelButton.Enabled());
     EXPECT_EQ(Page(), 0);
     EXPECT_EQ(form->AssociationCount(), 0);
     EXPECT_TRUE(Reports().empty()) << (Reports().empty() ? "" : Reports().front());
@@ -229,12 +236,12 @@ TEST_F(WizardLayout, WindowIsAFixedTopmostDialogCentredOnTheDesktop) {
 
 // After the pages, so that Tab goes through the page shown first.
 TEST_F(WizardLayout, ButtonsTabInOrderNextBackCancelAfterThePages) {
-    EXPECT_EQ(GetWindow(form->Handle(), GW_CHILD), form->Bevel1.Handle());
-    EXPECT_EQ(GetWindow(form->Panel4.Handle(), GW_HWNDNEXT), form->Button1.Handle());
-    EXPECT_EQ(GetWindow(form->Button1.Handle(), GW_HWNDNEXT), form->Button2.Handle());
-    EXPECT_EQ(GetWindow(form->Button2.Handle(), GW_HWNDNEXT), form->Button3.Handle());
-    EXPECT_EQ(GetWindow(form->Button3.Handle(), GW_HWNDNEXT), nullptr);
-    for (const Button* button : {&form->Button1, &form->Button2, &form->Button3})
+    EXPECT_EQ(GetWindow(form->Handle(), GW_CHILD), form->ButtonSeparator.Handle());
+    EXPECT_EQ(GetWindow(form->FinishPage.Handle(), GW_HWNDNEXT), form->NextButton.Handle());
+    EXPECT_EQ(GetWindow(form->NextButton.Handle(), GW_HWNDNEXT), form->BackButton.Handle());
+    EXPECT_EQ(GetWindow(form->BackButton.Handle(), GW_HWNDNEXT), form->CancelButton.Handle());
+    EXPECT_EQ(GetWindow(form->CancelButton.Handle(), GW_HWNDNEXT), nullptr);
+    for (const Button* button : {&form->NextButton, &form->BackButton, &form->CancelButton})
         EXPECT_TRUE(StyleOf(button->Handle()) & WS_TABSTOP);
 }
 
@@ -242,11 +249,13 @@ TEST_F(WizardLayout, FontsAreMsSansSerifElevenAndTheTitleBoldSixteen) {
     const auto controls = ControlsByName(*form);
     for (const Place& place : kPlaces) {
         const std::string name = place.name;
-        if (StartsWith(name, "Panel") || name == "ProgressBar1" || name == "Image1" || name == "Bevel1") continue;
+        if (EndsWith(name, "Page") || EndsWith(name, "Panel") || EndsWith(name, "Progress") ||
+            EndsWith(name, "Image") || EndsWith(name, "Separator"))
+            continue;
         const LOGFONTA font = FontOf(controls.at(name));
         EXPECT_STREQ(font.lfFaceName, "MS Sans Serif") << name;
-        EXPECT_EQ(font.lfHeight, name == "Label1" ? -16 : -11) << name;
-        EXPECT_EQ(font.lfWeight, name == "Label1" ? FW_BOLD : FW_NORMAL) << name;
+        EXPECT_EQ(font.lfHeight, name == "WelcomeTitle" ? -16 : -11) << name;
+        EXPECT_EQ(font.lfWeight, name == "WelcomeTitle" ? FW_BOLD : FW_NORMAL) << name;
     }
 }
 
@@ -256,8 +265,8 @@ TEST_F(WizardLayout, PagePanelsAndWhatTheyHoldAreWhite) {
     HBITMAP bitmap = CreateCompatibleBitmap(screen, 8, 8);
     ReleaseDC(nullptr, screen);
     HGDIOBJ old = SelectObject(dc, bitmap);
-    for (const Panel* page :
-         {&form->Panel1, &form->Panel2, &form->Panel3, &form->Panel4, &form->Panel5, &form->Panel6}) {
+    for (const Panel* page : {&form->WelcomePage, &form->AgreementPage, &form->FolderPage, &form->FinishPage,
+                              &form->CopyingPage, &form->FileTypesPage}) {
         SetPixel(dc, 1, 1, RGB(1, 2, 3));
         SendMessageA(page->Handle(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
         EXPECT_EQ(GetPixel(dc, 1, 1), RGB(255, 255, 255));
@@ -278,7 +287,7 @@ TEST_F(WizardLayout, PagePanelsAndWhatTheyHoldAreWhite) {
 
 TEST_F(WizardLayout, BannerProgressAndListAreReady) {
     const auto picture =
-        reinterpret_cast<HBITMAP>(SendMessageA(form->Image1.Handle(), STM_GETIMAGE, IMAGE_BITMAP, 0));
+        reinterpret_cast<HBITMAP>(SendMessageA(form->BannerImage.Handle(), STM_GETIMAGE, IMAGE_BITMAP, 0));
     ASSERT_NE(picture, nullptr) << "decoded when the window was shown";
     BITMAP size = {};
     GetObjectA(picture, sizeof size, &size);
@@ -286,10 +295,10 @@ TEST_F(WizardLayout, BannerProgressAndListAreReady) {
     EXPECT_EQ(size.bmHeight, 280);
 
     PBRANGE range = {};
-    SendMessageA(form->ProgressBar1.Handle(), PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+    SendMessageA(form->CopyProgress.Handle(), PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
     EXPECT_EQ(range.iLow, 0);
     EXPECT_EQ(range.iHigh, 51);
-    EXPECT_EQ(form->ProgressBar1.Position(), 0);
+    EXPECT_EQ(form->CopyProgress.Position(), 0);
 
     const std::pair<const char*, int> columns[] = {{"Type", 70}, {"Description", 270}};
     for (int i = 0; i < 2; ++i) {
@@ -299,11 +308,11 @@ TEST_F(WizardLayout, BannerProgressAndListAreReady) {
         column.pszText = caption;
         column.cchTextMax = sizeof caption;
         ASSERT_TRUE(
-            SendMessageA(form->ListView2.Handle(), LVM_GETCOLUMNA, i, reinterpret_cast<LPARAM>(&column)));
+            SendMessageA(form->FileTypeList.Handle(), LVM_GETCOLUMNA, i, reinterpret_cast<LPARAM>(&column)));
         EXPECT_STREQ(caption, columns[i].first);
         EXPECT_EQ(column.cx, columns[i].second);
     }
-    EXPECT_EQ(form->ListView2.Count(), 0);
+    EXPECT_EQ(form->FileTypeList.Count(), 0);
 }
 
 WNDPROC listProcedure = nullptr;
@@ -316,7 +325,7 @@ LRESULT CALLBACK RefuseInserts(HWND list, UINT message, WPARAM wParam, LPARAM lP
 
 // -1 as a row index means every row: a failed insert must not tick or clear the rows already there.
 TEST_F(WizardLayout, AFailedListInsertLeavesTheOtherRowsAlone) {
-    ListView& list = form->ListView2;
+    ListView& list = form->FileTypeList;
     list.AddItem(".asm", "Torvek Pellum Module", false);
     list.AddItem(".inc", "Torvek Pellum Including File", false);
     listProcedure = reinterpret_cast<WNDPROC>(
@@ -330,13 +339,13 @@ TEST_F(WizardLayout, AFailedListInsertLeavesTheOtherRowsAlone) {
 }
 
 TEST_F(WizardLayout, TheTwoRadioButtonsAreOneGroup) {
-    Click(form->Button1);
-    Click(form->RadioButton1);
-    EXPECT_TRUE(form->RadioButton1.IsChecked());
-    EXPECT_FALSE(form->RadioButton2.IsChecked());
-    Click(form->RadioButton2);
-    EXPECT_FALSE(form->RadioButton1.IsChecked());
-    EXPECT_TRUE(form->RadioButton2.IsChecked());
+    Click(form->NextButton);
+    Click(form->AgreeChoice);
+    EXPECT_TRUE(form->AgreeChoice.IsChecked());
+    EXPECT_FALSE(form->DisagreeChoice.IsChecked());
+    Click(form->DisagreeChoice);
+    EXPECT_FALSE(form->AgreeChoice.IsChecked());
+    EXPECT_TRUE(form->DisagreeChoice.IsChecked());
 }
 
 int WindowsBelow(HWND window) {
@@ -355,18 +364,18 @@ TEST_F(WizardTest, StartUpMakesTheWelcomePageAndEachOtherPageComesWhenFirstShown
     Open();
     const HWND window = form->Handle();
     EXPECT_EQ(WindowsBelow(window), 6 + 6);
-    Click(form->Button1);
+    Click(form->NextButton);
     EXPECT_EQ(WindowsBelow(window), 6 + 6 + 5) << "the agreement: its panel, a label, the licence, two choices";
-    Click(form->RadioButton1);
-    Click(form->Button1);
+    Click(form->AgreeChoice);
+    Click(form->NextButton);
     EXPECT_EQ(WindowsBelow(window), 6 + 6 + 5 + 5) << "the folder page: its panel, two labels, the box, Browse";
-    EXPECT_EQ(form->Edit1.Text(), "C:\\Program Files\\Torvek\\Pellum 3.9.8.7");
-    Click(form->Button2);
-    Click(form->Button2);
+    EXPECT_EQ(form->FolderBox.Text(), "C:\\Program Files\\Torvek\\Pellum 3.9.8.7");
+    Click(form->BackButton);
+    Click(form->BackButton);
     EXPECT_EQ(WindowsBelow(window), 6 + 6 + 5 + 5) << "a page is made once";
-    EXPECT_EQ(GetWindow(form->Panel4.Handle(), GW_HWNDNEXT), form->Button1.Handle())
+    EXPECT_EQ(GetWindow(form->FinishPage.Handle(), GW_HWNDNEXT), form->NextButton.Handle())
         << "a page made later takes its place in the tab order";
-    EXPECT_EQ(GetWindow(form->Panel4.Handle(), GW_HWNDPREV), form->Panel3.Handle())
+    EXPECT_EQ(GetWindow(form->FinishPage.Handle(), GW_HWNDPREV), form->FolderPage.Handle())
         << "after the last page made before it";
     EXPECT_EQ(WindowsBelow(window), 6 + 6 + 5 + 5 + 5) << "asking for the finish page made it";
 }
@@ -374,15 +383,15 @@ TEST_F(WizardTest, StartUpMakesTheWelcomePageAndEachOtherPageComesWhenFirstShown
 // Pages made out of order still stand in the table's order among the window's own children.
 TEST_F(WizardTest, PagesMadeOutOfOrderStandInTheTablesOrder) {
     Open();
-    const HWND finish = form->Panel4.Handle();
-    const HWND copying = form->Panel5.Handle();
-    const HWND welcome = form->Panel1.Handle();
+    const HWND finish = form->FinishPage.Handle();
+    const HWND copying = form->CopyingPage.Handle();
+    const HWND welcome = form->WelcomePage.Handle();
     std::vector<HWND> order;
     for (HWND child = GetWindow(form->Handle(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         order.push_back(child);
-    const std::vector<HWND> expected = {form->Bevel1.Handle(),  form->Panel7.Handle(), welcome,
-                                        copying,                finish,                form->Button1.Handle(),
-                                        form->Button2.Handle(), form->Button3.Handle()};
+    const std::vector<HWND> expected = {form->ButtonSeparator.Handle(),  form->BannerPanel.Handle(), welcome,
+                                        copying,                finish,                form->NextButton.Handle(),
+                                        form->BackButton.Handle(), form->CancelButton.Handle()};
     EXPECT_EQ(order, expected);
 }
 
@@ -390,7 +399,7 @@ TEST_F(WizardTest, PagesMadeOutOfOrderStandInTheTablesOrder) {
 TEST_F(WizardLayout, LabelsShowTheirWholeText) {
     const auto controls = ControlsByName(*form);
     for (const Place& place : kPlaces) {
-        if (!StartsWith(place.name, "Label")) continue;
+        if (place.width != 0) continue; // not a label
         HWND label = controls.at(place.name);
         RECT own;
         GetClientRect(label, &own);

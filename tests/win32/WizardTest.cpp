@@ -3,7 +3,7 @@
 #include "WizardFixture.h"
 
 #include "platform/Error.h"
-#include "ui/Unit1.h"
+#include "ui/Backdrop.h"
 #include "ui/Window.h"
 
 namespace wizard_test {
@@ -29,7 +29,7 @@ TEST_F(WizardTest, AWizardWindowThatCannotBeMadeRaises) {
     const HINSTANCE instance = GetModuleHandleA(nullptr);
     UnregisterClassA("TForm2", instance);
     ASSERT_TRUE(RegisterWindowClass(instance, "TForm2", RefuseCreation, nullptr));
-    form = std::make_unique<TForm2>(nullptr);
+    form = std::make_unique<Wizard>(nullptr);
     try {
         form->Create(instance);
         ADD_FAILURE() << "no error";
@@ -44,9 +44,9 @@ TEST_F(WizardTest, AWizardWindowThatCannotBeMadeRaises) {
 // Start-up as the program runs it: the backdrop, with its titles and gradient, maximised behind the
 // wizard, and the wizard the active window with the keyboard on Next.
 TEST_F(WizardTest, TheBackdropIsShownMaximisedBehindTheActiveWizard) {
-    TForm1 backdrop;
+    Backdrop backdrop;
     backdrop.Create(GetModuleHandleA(nullptr));
-    form = std::make_unique<TForm2>(&backdrop);
+    form = std::make_unique<Wizard>(&backdrop);
     form->Create(GetModuleHandleA(nullptr));
     EXPECT_TRUE(IsWindowVisible(backdrop.Handle()));
     EXPECT_TRUE(IsZoomed(backdrop.Handle()));
@@ -54,75 +54,75 @@ TEST_F(WizardTest, TheBackdropIsShownMaximisedBehindTheActiveWizard) {
     EXPECT_EQ(backdrop.Title(), "Torvek Pellum 3.9.8.7");
     EXPECT_TRUE(IsWindowVisible(form->Handle()));
     EXPECT_EQ(GetActiveWindow(), form->Handle());
-    EXPECT_EQ(GetFocus(), form->Button1.Handle());
+    EXPECT_EQ(GetFocus(), form->NextButton.Handle());
     form.reset();
 }
 
 TEST_F(FreshInstall, AgreementDecidesNextAndBackKeepsTheChoice) {
-    Click(form->Button1);
+    Click(form->NextButton);
     EXPECT_EQ(Page(), 1);
-    EXPECT_EQ(VisiblePages(), "Panel2");
-    EXPECT_TRUE(form->Button2.Enabled());
-    EXPECT_FALSE(form->Button1.Enabled()) << "not agreed yet";
-    Click(form->RadioButton1);
-    EXPECT_TRUE(form->Button1.Enabled());
-    Click(form->RadioButton2);
-    EXPECT_FALSE(form->Button1.Enabled());
-    Click(form->RadioButton1);
+    EXPECT_EQ(VisiblePages(), "AgreementPage");
+    EXPECT_TRUE(form->BackButton.Enabled());
+    EXPECT_FALSE(form->NextButton.Enabled()) << "not agreed yet";
+    Click(form->AgreeChoice);
+    EXPECT_TRUE(form->NextButton.Enabled());
+    Click(form->DisagreeChoice);
+    EXPECT_FALSE(form->NextButton.Enabled());
+    Click(form->AgreeChoice);
 
-    Click(form->Button1);
+    Click(form->NextButton);
     EXPECT_EQ(Page(), 2);
-    EXPECT_EQ(VisiblePages(), "Panel3");
-    EXPECT_EQ(form->Button1.Text(), "Install");
+    EXPECT_EQ(VisiblePages(), "FolderPage");
+    EXPECT_EQ(form->NextButton.Text(), "Install");
 
-    Click(form->Button2);
+    Click(form->BackButton);
     EXPECT_EQ(Page(), 1);
-    EXPECT_EQ(VisiblePages(), "Panel2");
-    EXPECT_EQ(form->Button1.Text(), "Next");
-    EXPECT_TRUE(form->RadioButton1.IsChecked());
-    EXPECT_TRUE(form->Button1.Enabled());
+    EXPECT_EQ(VisiblePages(), "AgreementPage");
+    EXPECT_EQ(form->NextButton.Text(), "Next");
+    EXPECT_TRUE(form->AgreeChoice.IsChecked());
+    EXPECT_TRUE(form->NextButton.Enabled());
 
-    Click(form->Button2);
+    Click(form->BackButton);
     EXPECT_EQ(Page(), 0);
-    EXPECT_EQ(VisiblePages(), "Panel1");
-    EXPECT_TRUE(form->Button1.Enabled());
-    EXPECT_FALSE(form->Button2.Enabled());
+    EXPECT_EQ(VisiblePages(), "WelcomePage");
+    EXPECT_TRUE(form->NextButton.Enabled());
+    EXPECT_FALSE(form->BackButton.Enabled());
 
     // Forward again with "I'm not agree": Next stays off on the agreement page.
-    Click(form->Button1);
-    Click(form->RadioButton2);
-    Click(form->Button2);
-    EXPECT_TRUE(form->Button1.Enabled()) << "the welcome page always allows Next";
-    Click(form->Button1);
-    EXPECT_FALSE(form->Button1.Enabled());
+    Click(form->NextButton);
+    Click(form->DisagreeChoice);
+    Click(form->BackButton);
+    EXPECT_TRUE(form->NextButton.Enabled()) << "the welcome page always allows Next";
+    Click(form->NextButton);
+    EXPECT_FALSE(form->NextButton.Enabled());
     EXPECT_TRUE(script.questions.empty());
 }
 
 TEST_F(FreshInstall, BrowseShowsTheChosenFolderAndCancelChangesNothing) {
-    Click(form->Button1);
-    Click(form->RadioButton1);
-    Click(form->Button1);
+    Click(form->NextButton);
+    Click(form->AgreeChoice);
+    Click(form->NextButton);
     script.folder = "D:\\Tools";
-    Click(form->Button4);
-    EXPECT_EQ(form->Edit1.Text(), "D:\\Tools\\Torvek\\Pellum 3.9.8.7");
+    Click(form->BrowseButton);
+    EXPECT_EQ(form->FolderBox.Text(), "D:\\Tools\\Torvek\\Pellum 3.9.8.7");
     EXPECT_EQ(State().InstallFolder, "D:\\Tools\\Torvek\\Pellum 3.9.8.7");
     script.folder.reset();
-    Click(form->Button4);
-    EXPECT_EQ(form->Edit1.Text(), "D:\\Tools\\Torvek\\Pellum 3.9.8.7");
+    Click(form->BrowseButton);
+    EXPECT_EQ(form->FolderBox.Text(), "D:\\Tools\\Torvek\\Pellum 3.9.8.7");
     EXPECT_EQ(Page(), 2);
 }
 
 TEST_F(FreshInstall, CancelOnTheWelcomePageEndsWithoutWritingAnything) {
     const bool folderBefore = GetFileAttributesA("C:\\Program Files\\Torvek") != INVALID_FILE_ATTRIBUTES;
     script.answers = {ConfirmAnswer::No, ConfirmAnswer::Closed};
-    Click(form->Button3);
+    Click(form->CancelButton);
     SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
     EXPECT_EQ(script.questions, (std::vector<std::string>{kAborted, kAborted}));
     EXPECT_FALSE(TakeQuit());
     EXPECT_TRUE(IsWindow(form->Handle())) << "a close request never closes the window";
 
     script.answers = {ConfirmAnswer::Yes};
-    Click(form->Button3);
+    Click(form->CancelButton);
     EXPECT_TRUE(form->Terminated());
     EXPECT_TRUE(TakeQuit());
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, RegistryNames::kProductKey));
@@ -130,9 +130,9 @@ TEST_F(FreshInstall, CancelOnTheWelcomePageEndsWithoutWritingAnything) {
     EXPECT_EQ(GetFileAttributesA("C:\\Program Files\\Torvek") != INVALID_FILE_ATTRIBUTES, folderBefore);
 
     // After Terminate the buttons are dead, even a press already waiting in the queue.
-    form->Button1Click();
-    form->Button2Click();
-    form->Button3Click();
+    form->OnNext();
+    form->OnBack();
+    form->OnCancel();
     SendMessageA(form->Handle(), WM_CLOSE, 0, 0);
     EXPECT_EQ(Page(), 0);
     EXPECT_EQ(script.questions.size(), 3u);
@@ -141,43 +141,43 @@ TEST_F(FreshInstall, CancelOnTheWelcomePageEndsWithoutWritingAnything) {
 TEST_F(FreshInstall, WholeWalkInstallsAssociatesAndFinishes) {
     platform::UseResourceModule(TEST_SETUP_EXE);
     ReachFolderPageWithTempFolder();
-    ASSERT_EQ(form->Edit1.Text(), tempFolder + "\\Torvek\\Pellum 3.9.8.7");
-    Click(form->Button1);
+    ASSERT_EQ(form->FolderBox.Text(), tempFolder + "\\Torvek\\Pellum 3.9.8.7");
+    Click(form->NextButton);
 
     ASSERT_TRUE(Reports().empty()) << Reports().front();
     EXPECT_EQ(Page(), 3);
-    EXPECT_EQ(VisiblePages(), "Panel6");
+    EXPECT_EQ(VisiblePages(), "FileTypesPage");
     EXPECT_EQ(State().InstallFolder, InstallFolder());
     EXPECT_TRUE(FileExists(InstallFolder() + "TorvekKel3.exe"));
     EXPECT_TRUE(FileExists(InstallFolder() + "CliModules\\MASM.asm"));
     EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, RegistryNames::kProductKey, "InstallPath"), InstallFolder());
-    EXPECT_EQ(form->ProgressBar1.Position(), 33) << "one step per file and one for the registry";
-    EXPECT_EQ(form->Label12.Text(), "Creating registry information");
-    EXPECT_TRUE(form->Button1.Enabled());
-    EXPECT_EQ(form->Button1.Text(), "Next");
-    EXPECT_FALSE(form->Button2.Enabled());
-    EXPECT_TRUE(form->Button3.Enabled());
+    EXPECT_EQ(form->CopyProgress.Position(), 33) << "one step per file and one for the registry";
+    EXPECT_EQ(form->StatusText.Text(), "Creating registry information");
+    EXPECT_TRUE(form->NextButton.Enabled());
+    EXPECT_EQ(form->NextButton.Text(), "Next");
+    EXPECT_FALSE(form->BackButton.Enabled());
+    EXPECT_TRUE(form->CancelButton.Enabled());
     EXPECT_TRUE(script.errors.empty());
 
     ASSERT_EQ(form->AssociationCount(), 4);
-    ASSERT_EQ(form->ListView2.Count(), 4);
-    EXPECT_EQ(form->ListView2.ItemText(2, 0), ".rc");
-    EXPECT_EQ(form->ListView2.ItemText(2, 1), "Torvek Pellum Resource Description File");
+    ASSERT_EQ(form->FileTypeList.Count(), 4);
+    EXPECT_EQ(form->FileTypeList.ItemText(2, 0), ".rc");
+    EXPECT_EQ(form->FileTypeList.ItemText(2, 1), "Torvek Pellum Resource Description File");
     for (int i = 0; i < 4; ++i)
-        EXPECT_TRUE(form->ListView2.IsChecked(i)) << i;
-    Click(form->Button6);
+        EXPECT_TRUE(form->FileTypeList.IsChecked(i)) << i;
+    Click(form->ClearAllButton);
     for (int i = 0; i < 4; ++i)
-        EXPECT_FALSE(form->ListView2.IsChecked(i)) << i;
-    Click(form->Button5);
-    EXPECT_TRUE(form->ListView2.IsChecked(3));
-    form->ListView2.SetChecked(1, false);
-    form->ListView2.SetChecked(2, false);
+        EXPECT_FALSE(form->FileTypeList.IsChecked(i)) << i;
+    Click(form->CheckAllButton);
+    EXPECT_TRUE(form->FileTypeList.IsChecked(3));
+    form->FileTypeList.SetChecked(1, false);
+    form->FileTypeList.SetChecked(2, false);
 
-    Click(form->Button1);
+    Click(form->NextButton);
     EXPECT_EQ(Page(), 4);
-    EXPECT_EQ(VisiblePages(), "Panel4");
-    EXPECT_FALSE(form->Button3.Enabled());
-    EXPECT_EQ(form->Button1.Text(), "Finish");
+    EXPECT_EQ(VisiblePages(), "FinishPage");
+    EXPECT_FALSE(form->CancelButton.Enabled());
+    EXPECT_EQ(form->NextButton.Text(), "Finish");
     EXPECT_EQ(State().Associations, nullptr);
     EXPECT_EQ(StringValue(HKEY_CLASSES_ROOT, ".asm", nullptr), "TorvekPellum.asm");
     EXPECT_EQ(StringValue(HKEY_CLASSES_ROOT, ".kelp", nullptr), "TorvekPellum.kelp");
@@ -191,9 +191,9 @@ TEST_F(FreshInstall, WholeWalkInstallsAssociatesAndFinishes) {
     EXPECT_TRUE(IsWindow(form->Handle()));
     EXPECT_EQ(Page(), 4);
 
-    Click(form->CheckBox1);
-    Click(form->CheckBox2);
-    Click(form->Button1);
+    Click(form->StartProgramBox);
+    Click(form->OpenManualBox);
+    Click(form->NextButton);
     EXPECT_EQ(Page(), 5);
     EXPECT_TRUE(form->Terminated());
     EXPECT_TRUE(TakeQuit());
@@ -210,12 +210,12 @@ TEST_F(FreshInstall, FilesThatCannotBeWrittenAreListedInOneErrorDialog) {
     std::filesystem::create_directories(InstallFolder() + "TorvekKel3.exe");
     std::filesystem::create_directories(InstallFolder() + "Help\\TorvekKELHelp.pdf");
     ReachFolderPageWithTempFolder();
-    Click(form->Button1);
+    Click(form->NextButton);
 
     ASSERT_EQ(script.errors.size(), 1u);
     EXPECT_EQ(script.errors[0], "These files could not be written:\r\nTorvekKel3.exe (access denied)\r\n"
                                 "Help\\TorvekKELHelp.pdf (access denied)");
-    EXPECT_EQ(VisiblePages(), "Panel6") << "the step goes on";
+    EXPECT_EQ(VisiblePages(), "FileTypesPage") << "the step goes on";
     EXPECT_TRUE(FileExists(InstallFolder() + "Uninstall.exe"));
     EXPECT_EQ(State().MainFileName, "TorvekKel3.exe");
 }
@@ -231,7 +231,7 @@ TEST_F(FreshInstall, TheRecordsAreWrittenBeforeTheReportOfUnwrittenFiles) {
                             StringValue(HKEY_LOCAL_MACHINE, RegistryNames::kUninstallKey, "DisplayName");
     };
     ReachFolderPageWithTempFolder();
-    Click(form->Button1);
+    Click(form->NextButton);
     ASSERT_EQ(script.errors.size(), 1u);
     EXPECT_EQ(recordedWhenShown, InstallFolder() + " | Pellum 3.9.8.7");
 }
@@ -249,53 +249,53 @@ TEST_F(FreshInstall, TheReportStillComesWhenTheRecordsCannotBeWritten) {
     std::vector<std::string> order;
     script.onError = [&](const std::string& text) { order.push_back(text.substr(0, text.find('\r'))); };
     ReachFolderPageWithTempFolder();
-    Click(form->Button1);
+    Click(form->NextButton);
     for (const std::string& report : Reports())
         order.push_back(report);
     EXPECT_EQ(order, (std::vector<std::string>{"These files could not be written:",
                                                "Failed to create key Software\\Torvek\\Pellum 3.9.8.7."}));
-    EXPECT_EQ(VisiblePages(), "Panel5") << "the step ended at the error";
+    EXPECT_EQ(VisiblePages(), "CopyingPage") << "the step ended at the error";
 }
 
 TEST_F(FreshInstall, CancelConfirmedDuringCopyingLetsTheStepFinishThenEnds) {
     platform::UseResourceModule(TEST_SETUP_EXE);
     ReachFolderPageWithTempFolder();
     // Waiting in the queue, the press is handled by the step's first PumpMessages.
-    PostMessageA(form->Button3.Handle(), BM_CLICK, 0, 0);
+    PostMessageA(form->CancelButton.Handle(), BM_CLICK, 0, 0);
     script.answers = {ConfirmAnswer::Yes};
-    Click(form->Button1);
+    Click(form->NextButton);
 
     EXPECT_EQ(script.questions, std::vector<std::string>{kAborted});
     EXPECT_TRUE(form->QuitRequested()) << "seen by a later PumpMessages and only remembered";
     EXPECT_FALSE(TakeQuit());
-    EXPECT_EQ(VisiblePages(), "Panel6");
+    EXPECT_EQ(VisiblePages(), "FileTypesPage");
     EXPECT_TRUE(FileExists(InstallFolder() + "CliModules\\MASM.asm"));
     EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, RegistryNames::kProductKey, "InstallPath"), InstallFolder());
-    form->Button1Click();
+    form->OnNext();
     EXPECT_EQ(Page(), 3) << "no step after Terminate";
 }
 
 TEST_F(FreshInstall, AnErrorInsideAStepIsReportedAndThePageHasMoved) {
-    Click(form->Button1);
-    Click(form->RadioButton1);
-    Click(form->Button1);
-    form->Edit1.SetText("relative");
-    Click(form->Button1);
+    Click(form->NextButton);
+    Click(form->AgreeChoice);
+    Click(form->NextButton);
+    form->FolderBox.SetText("relative");
+    Click(form->NextButton);
 
     ASSERT_EQ(Reports().size(), 1u);
     EXPECT_EQ(Reports()[0], "Unable to create directory.");
     EXPECT_EQ(Page(), 3);
-    EXPECT_EQ(VisiblePages(), "Panel3") << "the rest of the step was skipped";
-    EXPECT_TRUE(form->Button1.Enabled());
+    EXPECT_EQ(VisiblePages(), "FolderPage") << "the rest of the step was skipped";
+    EXPECT_TRUE(form->NextButton.Enabled());
 
-    Click(form->Button1);
+    Click(form->NextButton);
     EXPECT_EQ(Page(), 4) << "the next press runs the following page's step";
-    EXPECT_EQ(form->Button1.Text(), "Finish");
+    EXPECT_EQ(form->NextButton.Text(), "Finish");
 }
 
 TEST_F(FreshInstall, AQuitRequestSeenByPumpMessagesIsOnlyMarked) {
     PostQuitMessage(0);
-    PostMessageA(form->Button1.Handle(), BM_CLICK, 0, 0);
+    PostMessageA(form->NextButton.Handle(), BM_CLICK, 0, 0);
     form->PumpMessages();
     EXPECT_TRUE(form->QuitRequested());
     EXPECT_FALSE(form->Terminated());
@@ -315,8 +315,8 @@ TEST_F(WizardTest, AnErrorAtStartUpIsReportedAndTheWindowStillOpens) {
     Open();
     EXPECT_EQ(Reports(), std::vector<std::string>{"Invalid data type for 'InstallPath'"});
     EXPECT_TRUE(IsWindowVisible(form->Handle()));
-    EXPECT_EQ(form->Label1.Text(), "Torvek Pellum 3.9.8.7") << "set before the failing step";
-    EXPECT_EQ(VisiblePages(), "Panel1");
+    EXPECT_EQ(form->WelcomeTitle.Text(), "Torvek Pellum 3.9.8.7") << "set before the failing step";
+    EXPECT_EQ(VisiblePages(), "WelcomePage");
 }
 
 class Reinstall : public WizardTest {
@@ -341,47 +341,47 @@ protected:
 
 TEST_F(Reinstall, WelcomePageOffersReinstall) {
     EXPECT_EQ(State().InstallMode, InstallMode::Reinstall);
-    EXPECT_TRUE(form->Label1.Visible());
-    EXPECT_FALSE(form->Label2.Visible());
-    EXPECT_TRUE(form->Label9.Visible());
-    EXPECT_TRUE(form->Label10.Visible());
-    EXPECT_EQ(form->Button1.Text(), "Reinstall");
-    EXPECT_FALSE(form->Button2.Enabled());
-    EXPECT_EQ(form->Edit1.Text(), tempFolder + "\\Old\\");
-    for (const CheckBox* box : {&form->CheckBox1, &form->CheckBox2, &form->CheckBox3})
+    EXPECT_TRUE(form->WelcomeTitle.Visible());
+    EXPECT_FALSE(form->ClickNextText.Visible());
+    EXPECT_TRUE(form->InstalledCopyText.Visible());
+    EXPECT_TRUE(form->ClickReinstallText.Visible());
+    EXPECT_EQ(form->NextButton.Text(), "Reinstall");
+    EXPECT_FALSE(form->BackButton.Enabled());
+    EXPECT_EQ(form->FolderBox.Text(), tempFolder + "\\Old\\");
+    for (const CheckBox* box : {&form->StartProgramBox, &form->OpenManualBox, &form->DesktopIconBox})
         EXPECT_FALSE(GetWindowLongPtrA(box->Handle(), GWL_STYLE) & WS_VISIBLE);
 }
 
 TEST_F(Reinstall, OnlyYesReinstallsAndFinishEndsAtOnce) {
     script.answers = {ConfirmAnswer::No, ConfirmAnswer::Closed};
-    Click(form->Button1);
+    Click(form->NextButton);
     EXPECT_EQ(Page(), 0);
-    EXPECT_EQ(VisiblePages(), "Panel1");
-    Click(form->Button1);
+    EXPECT_EQ(VisiblePages(), "WelcomePage");
+    Click(form->NextButton);
     EXPECT_EQ(Page(), 0) << "the close box answers like No";
     EXPECT_EQ(script.questions, std::vector<std::string>(2, Question()));
     EXPECT_FALSE(FileExists(tempFolder + "\\Old\\TorvekKel3.exe"));
 
     script.answers = {ConfirmAnswer::Yes};
-    Click(form->Button1);
+    Click(form->NextButton);
     ASSERT_TRUE(Reports().empty()) << Reports().front();
     EXPECT_EQ(script.questions.size(), 3u);
     EXPECT_EQ(Page(), 1);
-    EXPECT_EQ(VisiblePages(), "Panel4");
+    EXPECT_EQ(VisiblePages(), "FinishPage");
     EXPECT_TRUE(FileExists(tempFolder + "\\Old\\TorvekKel3.exe"));
-    EXPECT_EQ(form->Button1.Text(), "Finish");
-    EXPECT_TRUE(form->Button1.Enabled());
-    EXPECT_FALSE(form->Button2.Enabled());
-    EXPECT_FALSE(form->Button3.Enabled());
+    EXPECT_EQ(form->NextButton.Text(), "Finish");
+    EXPECT_TRUE(form->NextButton.Enabled());
+    EXPECT_FALSE(form->BackButton.Enabled());
+    EXPECT_FALSE(form->CancelButton.Enabled());
     EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, RegistryNames::kUninstallKey, "DisplayIcon"),
               tempFolder + "\\Old\\TorvekKel3.exe");
 
-    Click(form->Button1);
+    Click(form->NextButton);
     EXPECT_EQ(Page(), 2);
     EXPECT_TRUE(TakeQuit());
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".asm")) << "no associations in reinstall mode";
     EXPECT_FALSE(FileExists(DesktopShortcut()));
-    form->Button1Click();
+    form->OnNext();
     EXPECT_EQ(Page(), 2);
 }
 
