@@ -9,8 +9,7 @@
 namespace {
 
 const std::string kProduct = "HKLM\\Software\\Torvek\\Pellum 3.9.8.7";
-const std::string kUninstall =
-    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Torvek KEL 3.9.8.7";
+const std::string kUninstall = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Torvek KEL 3.9.8.7";
 
 std::string Text(const fake::Value* value) {
     return value ? value->bytes.substr(0, value->bytes.find('\0')) : "<missing>";

@@ -58,14 +58,8 @@ inline void RecordReport(const std::string&, const std::string& text) {
     Reports().push_back(text);
 }
 
-inline const char* const kClassKeys[] = {".asm",
-                                         ".inc",
-                                         ".rc",
-                                         ".kelp",
-                                         "TorvekPellum.asm",
-                                         "TorvekPellum.inc",
-                                         "TorvekPellum.rc",
-                                         "TorvekPellum.kelp"};
+inline const char* const kClassKeys[] = {".asm", ".inc", ".rc", ".kelp", "TorvekPellum.asm", "TorvekPellum.inc",
+                                         "TorvekPellum.rc", "TorvekPellum.kelp"};
 
 inline bool KeyExists(HKEY root, const std::string& path) {
     HKEY key = nullptr;
