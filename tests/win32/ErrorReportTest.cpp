@@ -38,8 +38,8 @@ TEST(ApplicationTitle, NameWithoutFolderOrAnythingFromTheFirstDotFirstCharacterK
     EXPECT_EQ("S", ApplicationTitle("C:\\S.EXE"));
     EXPECT_EQ("", ApplicationTitle("C:\\dir\\.exe"));
     EXPECT_EQ("", ApplicationTitle(""));
-    // Lower case of the ANSI code page, not only of ASCII: "\xC0\xC1" is Cyrillic in 1251, Latin in 1252.
-    EXPECT_EQ("Setup\xE0\xE1", ApplicationTitle("C:\\SETUP\xC0\xC1.EXE"));
+    // Lower case of the code page (UTF-8, as the manifest sets it), not only of ASCII: Cyrillic "ЖД".
+    EXPECT_EQ("Setup\xD0\xB6\xD0\xB4", ApplicationTitle("C:\\SETUP\xD0\x96\xD0\x94.EXE"));
 }
 
 TEST(ReportText, FullStopOnlyAfterACharacterAboveTheDot) {
