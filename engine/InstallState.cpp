@@ -1,6 +1,7 @@
 #include "engine/InstallState.h"
 
 #include "engine/Associations.h"
+#include "engine/Payload.h"
 #include "engine/RegistryRecords.h"
 #include "platform/Error.h"
 #include "platform/Files.h"
@@ -102,6 +103,23 @@ void InitInstallState() {
     } else {
         ProposeFreshFolder();
     }
+}
+
+bool NameHeld(const std::string& path) {
+    return path.find('?') == std::string::npos;
+}
+
+std::optional<std::string> FolderProblem(const std::string& folder, bool checkLength) {
+    std::string why;
+    if (!NameHeld(folder))
+        why = "Its name has characters that this system cannot keep in a file name (shown as \"?\").";
+    else if (checkLength &&
+             IncludeTrailingDelimiter(folder).size() + LongestDestination() > platform::kMaxPathLength)
+        why = "Its path is too long: the files below it would need paths longer than " +
+              std::to_string(platform::kMaxPathLength) + " bytes.";
+    else
+        return std::nullopt;
+    return "This folder cannot be used:\r\n" + folder + "\r\n" + why;
 }
 
 bool ForceDirectories(const std::string& folder) {

@@ -2,6 +2,7 @@
 // What is being installed, the state of this one installer run, and the install-folder rules.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,16 @@ void ProposeFreshFolder();
 void FolderChosen(const std::string& folder);
 void FinaliseFolder(const std::string& folderText);
 void InitInstallState();
+
+// False when a name came back from an ANSI call with "?" for a character the code page has no form for
+// (Windows before 10 1903 ignores the manifest's UTF-8 code page): "?" is never part of a Windows name,
+// so such a name points at no real folder.
+bool NameHeld(const std::string& path);
+
+// Why the install cannot use this folder, as a message that names it and says why; nothing when it can.
+// A name that was not held is refused; with checkLength, so is a folder below which the longest payload
+// destination would make a full path longer than platform::kMaxPathLength bytes of the 8-bit string.
+std::optional<std::string> FolderProblem(const std::string& folder, bool checkLength);
 
 // Creates a folder and all its missing parents, outermost first. An empty or unrooted (relative)
 // name raises "Unable to create directory"; any other failure returns false.

@@ -115,7 +115,7 @@ std::optional<std::string> DestinationProblem(const std::optional<std::string>& 
     const std::string& name = *destination;
     if (name.empty()) return "its destination is empty";
     if (installFolder.size() + name.size() > platform::kMaxPathLength)
-        return "its path is longer than 255 characters";
+        return "its path is longer than 255 bytes";
     if (name.front() == '/' || name.front() == '\\') return "its destination is absolute";
     if (NamesDrive(name)) return "its destination names a drive";
     if (name.find('\\') != std::string::npos) return "its destination uses \"\\\" between folders, not \"/\"";
@@ -148,6 +148,15 @@ void ExtractPayload() {
         ui.StepProgress();
         ui.PumpMessages();
     });
+}
+
+std::size_t LongestDestination() {
+    std::size_t longest = 0;
+    ForEachEntry([&](unsigned number, const platform::ResourceData&) {
+        if (const auto destination = platform::LoadResourceString(number))
+            longest = std::max(longest, destination->size());
+    });
+    return longest;
 }
 
 std::uint64_t PayloadBytes() {

@@ -21,6 +21,9 @@ std::optional<std::string> DestinationProblem(const std::optional<std::string>& 
 inline constexpr std::size_t kReportedFiles = 10;
 std::string SkippedFilesReport(const std::vector<SkippedEntry>& skipped);
 
+// The longest destination string of the catalogue, in bytes: the room every file needs below the folder.
+std::size_t LongestDestination();
+
 // The bytes of every catalogue entry together: the disk space an install takes.
 std::uint64_t PayloadBytes();
 

@@ -144,6 +144,7 @@ private:
     void ReinstallStep();
     void CopyFiles(Panel& shownPage);
     void ReportSkippedFiles();
+    bool RefuseFolder(const std::string& folder, bool checkLength);
     void BackToWelcomePage();
     void BackToAgreementPage();
 

@@ -122,6 +122,7 @@ void Wizard::BackToAgreementPage() {
 }
 
 void Wizard::InstallStep() {
+    if (RefuseFolder(ApplySuffix(FolderBox.Text()), true)) return;
     FinaliseFolder(FolderBox.Text());
     CopyFiles(FolderPage);
     FileTypesPage.Show();
@@ -157,6 +158,7 @@ void Wizard::ReinstallStep() {
         --State().WizardPage;
         return;
     }
+    if (RefuseFolder(State().InstallFolder, false)) return;
     CopyFiles(WelcomePage);
     FinishPage.Show();
     BackButton.Disable();
@@ -195,4 +197,14 @@ void Wizard::CopyFiles(Panel& shownPage) {
 void Wizard::ReportSkippedFiles() {
     const std::string report = SkippedFilesReport(State().SkippedEntries);
     if (!report.empty()) ErrorDialog(report);
+}
+
+// A folder the install cannot use is refused before anything is written or recorded, and the page that
+// led to the step stays. A stored folder keeps its length check per file, in the copying report.
+bool Wizard::RefuseFolder(const std::string& folder, bool checkLength) {
+    const auto problem = FolderProblem(folder, checkLength);
+    if (!problem) return false;
+    --State().WizardPage;
+    ErrorDialog(*problem);
+    return true;
 }

@@ -244,7 +244,7 @@ def longpath_walk(s):
     named, more = report_entries(report)
     s.equal("ten entries are named, the rest counted", (len(named), more), (10, 22))
     s.equal("each by its destination with its reason", named.get("TorvekKel3.exe"),
-            "its path is longer than 255 characters")
+            "its path is longer than 255 bytes")
     s.that("no line of the report is longer than a destination and its reason",
            max(len(line) for line in report.split("\n")) < 120)
     if not s.wait_enabled("Finish"):

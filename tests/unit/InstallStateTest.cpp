@@ -62,6 +62,24 @@ TEST_F(FolderRules, FinaliseIgnoresAFolderThatCannotBeCreated) {
     EXPECT_FALSE(world.folders.count("D:\\Locked\\Torvek"));
 }
 
+// The limit counts bytes of the 8-bit string: a Cyrillic letter takes two in UTF-8. Both refusals name
+// the folder; a name read back with "?" (the code page had no form for a character) always counts.
+TEST_F(FolderRules, AFolderIsRefusedWhenItsLongestFileWouldPass255BytesOrItsNameWasNotHeld) {
+    fake::AddEntry(1, "TorvekKel3.exe", "MZ");
+    fake::AddEntry(2, "Help/TorvekKELHelp.pdf", "%PDF"); // 22 bytes, the longest
+    std::string fits = "C:\\x";
+    for (int i = 0; i < 114; ++i)
+        fits += "\xD0\x96"; // "Ж": 4 + 228 bytes, then "\" and the manual's 22 make 255
+    EXPECT_EQ(FolderProblem(fits, true), std::nullopt);
+    EXPECT_EQ(FolderProblem(fits + "x", true), "This folder cannot be used:\r\n" + fits +
+                                                   "x\r\nIts path is too long: the files below it would need "
+                                                   "paths longer than 255 bytes.");
+    EXPECT_EQ(FolderProblem(fits + "x", false), std::nullopt);
+    EXPECT_EQ(FolderProblem("C:\\Pr?gramme", false),
+              "This folder cannot be used:\r\nC:\\Pr?gramme\r\nIts name has characters that this system "
+              "cannot keep in a file name (shown as \"?\").");
+}
+
 TEST_F(FolderRules, ForceDirectoriesRefusesEmptyAndRelativeNames) {
     for (const char* bad : {"", "relative\\path", "C:relative"}) {
         try {

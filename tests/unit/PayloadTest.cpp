@@ -169,7 +169,7 @@ TEST_F(Extraction, UnsafeDestinationsAreNeverWritten) {
     EXPECT_EQ(ReasonFor("..\\outside.txt"), "its destination has a \"..\" part");
     EXPECT_EQ(ReasonFor("entry 5"), "no destination is recorded for it");
     EXPECT_EQ(ReasonFor("Data\\con.txt"), "its destination uses a device name");
-    EXPECT_EQ(ReasonFor(std::string(250, 'n')), "its path is longer than 255 characters");
+    EXPECT_EQ(ReasonFor(std::string(250, 'n')), "its path is longer than 255 bytes");
 }
 
 TEST_F(Extraction, ARefusedFirstEntryNamesNoMainProgram) {

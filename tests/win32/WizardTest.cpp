@@ -110,6 +110,16 @@ TEST_F(FreshInstall, BrowseShowsTheChosenFolderAndCancelChangesNothing) {
     Click(form->BrowseButton);
     EXPECT_EQ(form->FolderBox.Text(), "D:\\Tools\\Torvek\\Pellum 3.9.8.7");
     EXPECT_EQ(Page(), 2);
+    // A name read back with "?" is refused at Install, before anything is made or recorded.
+    script.folder = tempFolder + "\\Pr?gramme";
+    Click(form->BrowseButton);
+    Click(form->NextButton);
+    EXPECT_EQ(Page(), 2);
+    EXPECT_EQ(VisiblePages(), "FolderPage");
+    ASSERT_EQ(script.errors.size(), 1u);
+    EXPECT_EQ(script.errors[0].rfind("This folder cannot be used:\r\n" + form->FolderBox.Text() + "\r\n", 0), 0u);
+    EXPECT_TRUE(std::filesystem::is_empty(tempFolder));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, RegistryNames::kProductKey));
 }
 
 TEST_F(FreshInstall, CancelOnTheWelcomePageEndsWithoutWritingAnything) {
