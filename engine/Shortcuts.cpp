@@ -3,6 +3,7 @@
 #include "engine/InstallState.h"
 #include "engine/RegistryRecords.h"
 #include "engine/WizardServices.h"
+#include "platform/Error.h"
 #include "platform/Files.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
@@ -28,6 +29,21 @@ std::string DesktopFolder() {
     return stored.empty() ? platform::UserDesktopFolder() : stored;
 }
 
+// The all-users Programs folder. A 32-bit program on 64-bit Windows reads the 32-bit view of "Shell
+// Folders", which Windows fills only when a program asks the shell; the shell itself always knows.
+std::string CommonProgramsFolder() {
+    const std::string stored =
+        ReadShellFolder(platform::RootKey::LocalMachine, kCommonShellFolders, kCommonPrograms);
+    return stored.empty() ? platform::CommonProgramsFolder() : stored;
+}
+
+// A folder whose name came back with "?" is no real folder: reported like a shortcut that cannot be made.
+void RequireHeld(const std::string& folder) {
+    if (!NameHeld(folder))
+        throw platform::Error("Cannot make a shortcut in " + folder +
+                              ": this system cannot keep the folder's name in a file name");
+}
+
 } // namespace
 
 void CreateShortcut(const std::string& target, const std::string& linkPath) {
@@ -35,8 +51,7 @@ void CreateShortcut(const std::string& target, const std::string& linkPath) {
 }
 
 std::string ProgramGroupFolder() {
-    const std::string programs =
-        ReadShellFolder(platform::RootKey::LocalMachine, kCommonShellFolders, kCommonPrograms);
+    const std::string programs = CommonProgramsFolder();
     if (programs.empty()) return {};
     return IncludeTrailingDelimiter(programs) + ProductIdentity::kMakerFolder + "\\" +
            ProductIdentity::kTitle;
@@ -45,6 +60,7 @@ std::string ProgramGroupFolder() {
 void CreateProgramGroup() {
     const std::string group = ProgramGroupFolder();
     if (group.empty()) return;
+    RequireHeld(group);
     if (!platform::DirectoryExists(group)) ForceDirectories(group);
     const std::string folder = IncludeTrailingDelimiter(group);
     const std::string& installFolder = State().InstallFolder;
@@ -75,6 +91,7 @@ void RunFinishActions(bool startProgram, bool openManual, bool desktopShortcut) 
 void CreateDesktopShortcut() {
     const std::string desktop = DesktopFolder();
     if (desktop.empty()) return;
+    RequireHeld(desktop);
     CreateShortcut(MainProgramPath(),
                    IncludeTrailingDelimiter(desktop) + ProductIdentity::kTitle + kLinkExtension);
 }

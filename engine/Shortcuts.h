@@ -26,7 +26,8 @@ inline constexpr const char* kManualMissing = "Help files is not found";
 // A shell link at linkPath pointing at target, working in the target's folder.
 void CreateShortcut(const std::string& target, const std::string& linkPath);
 
-// The group folder below the all-users Start menu; empty when "Common Programs" is not known.
+// The group folder below the all-users Start menu: "Common Programs", or where the shell has the folder
+// when that value is missing or empty; empty when neither knows it.
 std::string ProgramGroupFolder();
 void CreateProgramGroup();
 

@@ -22,8 +22,10 @@ void StartProcess(const std::string& path, const std::string& currentDirectory);
 void OpenDocument(const std::string& path);
 void SetShellOwner(void* window);
 
-// The user's desktop as the shell knows it, for when the registry does not say; empty when unknown.
+// The user's desktop and the all-users Start menu's Programs folder as the shell knows them, for when
+// the registry does not say; empty when unknown.
 std::string UserDesktopFolder();
+std::string CommonProgramsFolder();
 
 // Tells the shell the file types changed, so icons and descriptions show without a new log-on.
 void NotifyAssociationsChanged();

@@ -1,6 +1,8 @@
 #include "ui/Dialogs.h"
 
+#include "platform/win32/AnsiText.h"
 #include "platform/win32/LateBound.h"
+#include "platform/win32/ScopedHandles.h"
 #include "ui/Controls.h"
 #include "ui/Gdi.h"
 #include "ui/Window.h"
@@ -103,12 +105,14 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM mainWindow
     return 0;
 }
 
+// The wide call: the ANSI one converts into a buffer of MAX_PATH bytes, which a name in another script
+// can overrun in UTF-8 (cut short, without its NUL).
 std::optional<std::string> PathOf(PIDLIST_ABSOLUTE folder) {
-    char path[MAX_PATH] = {};
-    const bool found = platform::win32::late::SHGetPathFromIDListA(folder, path) != FALSE;
+    wchar_t path[MAX_PATH] = {};
+    const bool found = platform::win32::late::SHGetPathFromIDListW(folder, path) != FALSE;
     platform::win32::late::CoTaskMemFree(folder);
     if (!found) return std::nullopt;
-    return std::string(path);
+    return platform::win32::Narrow(path);
 }
 
 } // namespace

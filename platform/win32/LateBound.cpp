@@ -58,13 +58,13 @@ PIDLIST_ABSOLUTE SHBrowseForFolderA(LPBROWSEINFOA info) {
     return function(info);
 }
 
-BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE list, LPSTR path) {
-    LATE_BOUND(kShell32, SHGetPathFromIDListA);
+BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE list, LPWSTR path) {
+    LATE_BOUND(kShell32, SHGetPathFromIDListW);
     return function(list, path);
 }
 
-HRESULT SHGetFolderPathA(HWND owner, int folder, HANDLE token, DWORD flags, LPSTR path) {
-    LATE_BOUND(kShell32, SHGetFolderPathA);
+HRESULT SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path) {
+    LATE_BOUND(kShell32, SHGetFolderPathW);
     return function(owner, folder, token, flags, path);
 }
 

@@ -19,8 +19,8 @@ HRESULT CoCreateInstance(REFCLSID classId, LPUNKNOWN outer, DWORD context, REFII
 void CoTaskMemFree(LPVOID memory);
 
 PIDLIST_ABSOLUTE SHBrowseForFolderA(LPBROWSEINFOA info);
-BOOL SHGetPathFromIDListA(PCIDLIST_ABSOLUTE list, LPSTR path);
-HRESULT SHGetFolderPathA(HWND owner, int folder, HANDLE token, DWORD flags, LPSTR path);
+BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE list, LPWSTR path);
+HRESULT SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path);
 void SHChangeNotify(LONG event, UINT flags, LPCVOID item1, LPCVOID item2);
 HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory, INT show);
 

@@ -2,6 +2,7 @@
 #include "platform/Shell.h"
 
 #include "platform/Error.h"
+#include "platform/win32/AnsiText.h"
 #include "platform/win32/LateBound.h"
 #include "platform/win32/ScopedHandles.h"
 
@@ -10,7 +11,6 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include <vector>
 
 namespace platform {
 namespace {
@@ -19,19 +19,18 @@ HWND shellOwner = nullptr;
 
 const char kShellLinkClassId[] = "{00021401-0000-0000-C000-000000000046}";
 
-// A vector, not std::wstring: the one wide string in the program would bring libstdc++'s whole
-// std::wstring (about 35 KB) into Setup.exe.
-std::vector<wchar_t> Widen(const std::string& text) {
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::vector<wchar_t> wide(length > 0 ? length : 1);
-    ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
-    return wide;
-}
-
 template <typename Interface> win32::ComPtr<Interface> QueryOrRaise(IUnknown* object, REFIID id) {
     win32::ComPtr<Interface> result;
     if (FAILED(object->QueryInterface(id, result.put()))) throw Error("Interface not supported");
     return result;
+}
+
+// The wide call: the ANSI one converts into a buffer of MAX_PATH bytes, which a name in another script
+// can overrun in UTF-8 (cut short, without its NUL). Empty when the shell does not know the folder.
+std::string ShellFolder(int folder) {
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(win32::late::SHGetFolderPathW(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
+    return win32::Narrow(path);
 }
 
 // "Error 0x80040154": the code as the system's documentation writes it.
@@ -67,7 +66,7 @@ void WriteShellLink(const std::string& target, const std::string& workingDirecto
     // Deliberately unchecked: a failure here leaves the shortcut missing or incomplete, nothing worse.
     link->SetPath(target.c_str());
     link->SetWorkingDirectory(workingDirectory.c_str());
-    file->Save(Widen(linkPath).data(), FALSE);
+    file->Save(win32::Widen(linkPath).data(), FALSE);
 }
 
 void StartProcess(const std::string& path, const std::string& currentDirectory) {
@@ -91,10 +90,11 @@ void SetShellOwner(void* window) {
 }
 
 std::string UserDesktopFolder() {
-    char folder[MAX_PATH] = {};
-    if (FAILED(win32::late::SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, folder)))
-        return {};
-    return folder;
+    return ShellFolder(CSIDL_DESKTOPDIRECTORY);
+}
+
+std::string CommonProgramsFolder() {
+    return ShellFolder(CSIDL_COMMON_PROGRAMS);
 }
 
 void NotifyAssociationsChanged() {

@@ -59,6 +59,7 @@ struct World {
     std::vector<std::pair<std::string, std::string>> started; // program, current directory
     std::vector<std::string> opened;                          // documents handed to the shell
     std::string shellDesktop;                                 // what the shell reports as the user's desktop
+    std::string shellCommonPrograms;                          // ...and as the all-users Programs folder
     int associationNotices = 0;
     std::vector<std::string> keysWritten; // registry keys whose values were set, in order
 };

@@ -27,6 +27,10 @@ std::string UserDesktopFolder() {
     return fake::TheWorld().shellDesktop;
 }
 
+std::string CommonProgramsFolder() {
+    return fake::TheWorld().shellCommonPrograms;
+}
+
 void NotifyAssociationsChanged() {
     ++fake::TheWorld().associationNotices;
 }

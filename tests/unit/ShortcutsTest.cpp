@@ -42,6 +42,7 @@ protected:
 };
 
 TEST_F(Shortcuts, TheGroupHoldsThreeLinksWithTheirExactNamesAndTargets) {
+    world.shellCommonPrograms = "C:\\Shell"; // asked only when the registry does not say
     CreateProgramGroup();
     EXPECT_TRUE(world.folders.count(kPrograms + "\\Torvek\\Torvek Pellum 3.9.8.7"));
     ASSERT_EQ(world.links.size(), 3u);
@@ -53,7 +54,9 @@ TEST_F(Shortcuts, TheGroupHoldsThreeLinksWithTheirExactNamesAndTargets) {
     EXPECT_EQ(Link(kGroup + "Manual.lnk").workingDirectory, kFolder + "\\Help");
 }
 
-TEST_F(Shortcuts, NoCommonProgramsMeansNoGroup) {
+// Without "Common Programs" the group goes where the shell has the folder (64-bit Windows fills the
+// 32-bit view of "Shell Folders" only on demand); when the shell does not know it either, no group.
+TEST_F(Shortcuts, NoCommonProgramsMeansTheShellsFolderOrNoGroup) {
     world.registry[fake::KeyPath(kCommonFolders)].values.clear();
     CreateProgramGroup();
     fake::SetString(kCommonFolders, "Common Programs", "");
@@ -61,6 +64,11 @@ TEST_F(Shortcuts, NoCommonProgramsMeansNoGroup) {
     world.registry.erase(fake::KeyPath(kCommonFolders));
     CreateProgramGroup();
     EXPECT_TRUE(world.links.empty());
+    world.shellCommonPrograms = "C:\\Shell";
+    fake::SetString(kCommonFolders, "Common Programs", "");
+    CreateProgramGroup();
+    EXPECT_EQ(world.links.size(), 3u);
+    EXPECT_EQ(Link("C:\\Shell\\Torvek\\Torvek Pellum 3.9.8.7\\Uninstall.lnk").target, kFolder + "Uninstall.exe");
 }
 
 TEST_F(Shortcuts, ShellFolderKeysAreReadButNeverCreated) {
@@ -88,6 +96,11 @@ TEST_F(Shortcuts, FolderValuesOfTheWrongTypeAreReported) {
     EXPECT_EQ(fake::ErrorOf(CreateProgramGroup), "Invalid data type for 'Common Programs'");
     world.registry[fake::KeyPath(kUserFolders)].values["Desktop"] = {platform::kRegDword, "\1\0\0\0"};
     EXPECT_EQ(fake::ErrorOf(CreateDesktopShortcut), "Invalid data type for 'desktop'");
+    // Read back with "?": the code page could not hold the name, which then names no real folder.
+    fake::SetString(kUserFolders, "Desktop", "C:\\Users\\????\\Desktop");
+    EXPECT_EQ(fake::ErrorOf(CreateDesktopShortcut), "Cannot make a shortcut in C:\\Users\\????\\Desktop: this "
+                                                    "system cannot keep the folder's name in a file name");
+    EXPECT_TRUE(world.links.empty());
     world.registry[fake::KeyPath(kUserFolders)].values["Desktop"] = {platform::kRegDword, ""};
     world.shellDesktop = "C:\\Users\\ann\\Shell Desktop";
     CreateDesktopShortcut(); // a zero-length value of any type reads as empty
