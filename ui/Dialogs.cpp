@@ -198,15 +198,17 @@ ConfirmAnswer ShowConfirmDialog(HWND owner, const std::string& text) {
 
 std::optional<std::string> BrowseForFolder(HWND mainWindow) {
     if (script) return script->ChooseFolder();
-    // The resizable browser needs an apartment-threaded thread; on a thread already initialised for
-    // another model only the older browser works.
-    platform::win32::ComApartment com;
-    char displayName[MAX_PATH] = {};
+    // The run's apartment, left only when the program ends: the browser loads the shell's namespace
+    // extensions (cloud-drive folders), whose threads may still run after it closes, and leaving an
+    // apartment of its own would unload them under those threads. The resizable browser needs an
+    // apartment-threaded thread; on one initialised for another model only the older browser works.
+    const bool apartment = platform::win32::ComApartmentOnDemand::Enter();
+    char displayName[MAX_PATH] = {}; // never read; the call writes at most MAX_PATH bytes
     BROWSEINFOA info = {};
     info.hwndOwner = HiddenOwnerWindow();
     info.pszDisplayName = displayName;
     info.lpszTitle = kSelectDirectory;
-    info.ulFlags = BIF_RETURNONLYFSDIRS | (com.Usable() ? BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON : 0);
+    info.ulFlags = BIF_RETURNONLYFSDIRS | (apartment ? BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON : 0);
     info.lpfn = BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(mainWindow);
     PIDLIST_ABSOLUTE chosen = nullptr;

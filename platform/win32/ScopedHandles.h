@@ -108,8 +108,9 @@ private:
 };
 
 // The apartment for a whole run, entered by the first call that needs COM (a shell link, opening a
-// document) rather than at start-up, which then loads no COM at all. Left when the scope ends, if it
-// was entered. Without such a scope, Enter does nothing: the caller has initialised COM itself.
+// document, the folder browser) rather than at start-up, which then loads no COM at all. Left when the
+// scope ends, if it was entered. Without such a scope, Enter does nothing: the caller has initialised
+// COM itself.
 class ComApartmentOnDemand {
 public:
     ComApartmentOnDemand() { current_ = this; }
@@ -117,8 +118,11 @@ public:
     ComApartmentOnDemand(const ComApartmentOnDemand&) = delete;
     ComApartmentOnDemand& operator=(const ComApartmentOnDemand&) = delete;
 
-    static void Enter() {
-        if (current_ && !current_->apartment_) current_->apartment_.emplace();
+    // False when the thread had been initialised for another threading model before.
+    static bool Enter() {
+        if (!current_) return true;
+        if (!current_->apartment_) current_->apartment_.emplace();
+        return current_->apartment_->Usable();
     }
 
 private:
