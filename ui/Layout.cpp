@@ -127,12 +127,20 @@ LRESULT CALLBACK PassDialogKeysOn(HWND window, UINT message, WPARAM wParam, LPAR
                                     : result;
 }
 
-HWND CreateRow(const Row& row, HWND parent, int id, const Fonts& fonts, int dpi) {
+// A list shows no text of its own: its window text is the label's before it, which is how any screen
+// reader names it (Windows' oleacc looks for the label itself; Wine's reads the window text).
+const char* WindowText(const Table& table, std::size_t row) {
+    const bool labelled =
+        table.rows[row].kind == Kind::ListView && row > 0 && IsLabel(table.rows[row - 1].kind);
+    return labelled ? table.rows[row - 1].text : table.rows[row].text;
+}
+
+HWND CreateRow(const Row& row, const char* text, HWND parent, int id, const Fonts& fonts, int dpi) {
     WindowClass windowClass = ClassOf(row.kind);
     if (row.kind == Kind::Radio && (row.state & Checked)) windowClass.style |= WS_TABSTOP;
     const RECT r = RowRectangle(row, dpi);
     const auto instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(parent, GWLP_HINSTANCE));
-    HWND window = ::CreateWindowExA(windowClass.exStyle, windowClass.name, row.text,
+    HWND window = ::CreateWindowExA(windowClass.exStyle, windowClass.name, text,
                                     windowClass.style | StateStyle(row.state), r.left, r.top,
                                     r.right - r.left, r.bottom - r.top, parent,
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
@@ -248,8 +256,8 @@ void Build(HWND window, const Table& table, std::size_t page, const Fonts& fonts
     for (std::size_t i = 0; i < table.rowCount; ++i) {
         const Row& row = table.rows[i];
         if (windows[i] || PageOf(table, i) != page) continue;
-        windows[i] =
-            CreateRow(row, WindowOf(windows, window, row.parent), kFirstId + static_cast<int>(i), fonts, dpi);
+        windows[i] = CreateRow(row, WindowText(table, i), WindowOf(windows, window, row.parent),
+                               kFirstId + static_cast<int>(i), fonts, dpi);
         made[i] = true;
         KeepTableOrder(table, windows, i);
     }

@@ -2,6 +2,7 @@
 #include "WizardFixture.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <cstring>
 #include <iterator>
@@ -51,6 +52,22 @@ int RightmostInk(HWND control, int width, int height) {
     DeleteObject(bitmap);
     DeleteDC(dc);
     return right;
+}
+
+// The name a screen reader reads, asked as it asks: oleacc's object for the control's client area.
+std::wstring AccessibleName(HWND control) {
+    IAccessible* object = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&object))))
+        return L"";
+    VARIANT self = {};
+    self.vt = VT_I4; // CHILDID_SELF
+    BSTR name = nullptr;
+    object->get_accName(self, &name);
+    const std::wstring text = name ? name : L"";
+    SysFreeString(name);
+    object->Release();
+    return text;
 }
 
 class WizardLayout : public WizardTest {
@@ -151,6 +168,24 @@ TEST_F(WizardLayout, EveryControlSitsOnItsParentWhereTheLayoutPutsIt) {
         const bool ticked = SendMessageA(window, BM_GETCHECK, 0, 0) == BST_CHECKED; // all but "I'm agree"
         EXPECT_TRUE(!(EndsWith(name, "Choice") || IsCheckBox(name)) || ticked == (name != "AgreeChoice"));
     }
+}
+
+// Every control the keyboard reaches, on every page, is named for screen readers; the two boxes and the
+// list by the label before them.
+TEST_F(WizardLayout, EveryFocusableControlHasAScreenReaderName) {
+    const std::map<std::string, std::wstring> byLabel = {{"LicenceBox", L"Please read next agreement:"},
+                                                         {"FolderBox", L"Select directory:"},
+                                                         {"FileTypeList", L"Please select file type association"}};
+    int named = 0;
+    for (const auto& [name, window] : ControlsByName(*form)) {
+        char kind[32] = {};
+        GetClassNameA(window, kind, sizeof kind);
+        if (std::strcmp(kind, "Button") && std::strcmp(kind, "Edit") && std::strcmp(kind, WC_LISTVIEWA)) continue;
+        const std::wstring spoken = AccessibleName(window);
+        named += !spoken.empty();
+        EXPECT_EQ(spoken, byLabel.count(name) ? byLabel.at(name) : spoken) << name;
+    }
+    EXPECT_EQ(named, 14) << "three buttons below the pages and eleven controls on them";
 }
 
 TEST_F(WizardLayout, FixedTextsAndTheStartUpTexts) {
