@@ -17,8 +17,15 @@
     PRODUCT_TEXT(PRODUCT_VERSION_MAJOR)                                                                      \
     "." PRODUCT_TEXT(PRODUCT_VERSION_MINOR) "." PRODUCT_TEXT(PRODUCT_VERSION_BUILD) "." PRODUCT_TEXT(        \
         PRODUCT_VERSION_REVISION)
+// The version resource's numeric versions: 3,9,8,7
+#define PRODUCT_VERSION_NUMBERS                                                                              \
+    PRODUCT_VERSION_MAJOR, PRODUCT_VERSION_MINOR, PRODUCT_VERSION_BUILD, PRODUCT_VERSION_REVISION
+// "Torvek Pellum": the version resource's product name.
+#define PRODUCT_NAME PRODUCT_MAKER " " PRODUCT_WORD
 // "Torvek Pellum 3.9.8.7": captions, the desktop shortcut, the group folder.
-#define PRODUCT_TITLE PRODUCT_MAKER " " PRODUCT_WORD " " PRODUCT_VERSION
+#define PRODUCT_TITLE PRODUCT_NAME " " PRODUCT_VERSION
+// "Torvek Pellum 3.9.8.7 Setup": what Explorer shows as the installer's description.
+#define PRODUCT_SETUP_DESCRIPTION PRODUCT_TITLE " Setup"
 // "Torvek\Pellum 3.9.8.7": the install folder's tail, and the product key's below "Software".
 #define PRODUCT_SUFFIX PRODUCT_MAKER "\\" PRODUCT_WORD " " PRODUCT_VERSION
 // The rights notice of the welcome page, also the version resource's copyright.
@@ -26,8 +33,7 @@
 
 #ifndef RC_INVOKED
 namespace ProductIdentity {
-inline constexpr const char* kProductName =
-    PRODUCT_MAKER " " PRODUCT_WORD " "; // the trailing space is part of it
+inline constexpr const char* kProductName = PRODUCT_NAME " "; // the trailing space is part of it
 inline constexpr const char* kVersion = PRODUCT_VERSION;
 inline constexpr const char* kTitle = PRODUCT_TITLE;
 inline constexpr const char* kCopyright = PRODUCT_COPYRIGHT;

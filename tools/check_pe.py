@@ -7,9 +7,11 @@ the Windows GUI subsystem; ASLR (DYNAMIC_BASE, with the relocations it needs kep
 base-relocation directory) and DEP (NX_COMPAT); a manifest (RT_MANIFEST, id 1) that depends on the
 common controls version 6, requests no execution level and declares DPI awareness; imports, static and delay-loaded, only from
 DLLs that ship in System32; and static imports that the loader never looks for beside the program, so a
-DLL planted in the download folder cannot answer them.
+DLL planted in the download folder cannot answer them. With --identity, also the version resource (what
+Explorer's Properties show, and where the system's installer detection looks for "Setup") and the
+manifest's assembly version, against the product identity header they are composed from.
 
-usage: check_pe.py [--arch i686|x86_64] SETUP_EXE
+usage: check_pe.py [--arch i686|x86_64] [--identity engine/ProductIdentity.h] SETUP_EXE
 """
 import argparse
 import re
@@ -359,7 +361,59 @@ def check_delay_imports(image: Image):
     return "delay-loads %s, which Windows does not provide" % ", ".join(foreign) if foreign else None
 
 
-def properties(arch: str):
+def read_identity(text: str):
+    """The identity header's object-like PRODUCT_ macros, each expanded as the preprocessor does it:
+    adjacent string literals joined, other macros expanded, PRODUCT_TEXT(x) the text of x's value."""
+    bodies = dict(re.findall(r"^#define (PRODUCT_\w+) +((?:.*\\\n)*.*)$", text, re.M))
+    token = re.compile(r'"((?:[^"\\]|\\.)*)"|PRODUCT_TEXT_?\(\s*(\w+)\s*\)|(\w+)')
+
+    def expand(body):
+        parts = []
+        for literal, stringified, name in token.findall(body.replace("\\\n", " ")):
+            if literal:
+                parts.append(re.sub(r"\\(.)", r"\1", literal))
+            else:
+                parts.append(expand(bodies[stringified or name]) if (stringified or name) in bodies
+                             else stringified or name)
+        return "".join(parts)
+    return {name: expand(body) for name, body in bodies.items()}
+
+
+def _dotted(most: int, least: int) -> str:
+    return "%d.%d.%d.%d" % (most >> 16, most & 0xFFFF, least >> 16, least & 0xFFFF)
+
+
+def check_version_resource(image: Image, identity):
+    """The version resource's strings and numbers, and the manifest's assembly version, as the product
+    identity composes them."""
+    version = identity["PRODUCT_VERSION"]
+    wanted = {"CompanyName": identity["PRODUCT_MAKER"], "ProductName": identity["PRODUCT_NAME"],
+              "FileDescription": identity["PRODUCT_SETUP_DESCRIPTION"], "FileVersion": version,
+              "ProductVersion": version, "LegalCopyright": identity["PRODUCT_COPYRIGHT"],
+              "InternalName": "Setup", "OriginalFilename": "Setup.exe"}
+    found = {}
+    for info in getattr(image.pe, "FileInfo", [[]])[0]:
+        for table in getattr(info, "StringTable", []):
+            found.update((key.decode(errors="replace"), value.decode(errors="replace"))
+                         for key, value in table.entries.items())
+    problems = ["%s %r, not %r" % (key, found.get(key), value) for key, value in wanted.items()
+                if found.get(key) != value]
+    fixed = getattr(image.pe, "VS_FIXEDFILEINFO", None)
+    for kind in ("File", "Product"):
+        numbers = _dotted(getattr(fixed[0], kind + "VersionMS"), getattr(fixed[0], kind + "VersionLS")) \
+            if fixed else "missing"
+        if numbers != version:
+            problems.append("fixed %sVersion %s, not %s" % (kind, numbers, version))
+    elements, _ = manifest_elements(image)
+    assembly = [e.get("version") for e in elements
+                if _local(e.tag) == "assemblyIdentity" and e.get("name") != COMMON_CONTROLS]
+    if assembly != [version]:
+        listed = ", ".join(map(str, assembly)) or "none"
+        problems.append("manifest assembly version %s, not %s" % (listed, version))
+    return "; ".join(problems) or None
+
+
+def properties(arch: str, identity=None):
     machine = ARCHES[arch]
     return [
         ("%s image for %s" % (machine[2], machine[3]), lambda image: check_kind(image, arch)),
@@ -375,17 +429,19 @@ def properties(arch: str):
         ("static imports cannot be planted beside the program",
          lambda image: check_known_imports(image, arch)),
         ("delay-loads only system DLLs", check_delay_imports),
-    ]
+    ] + ([("version resource: %s, version %s, as the product identity has it"
+           % (identity["PRODUCT_SETUP_DESCRIPTION"], identity["PRODUCT_VERSION"]),
+           lambda image: check_version_resource(image, identity))] if identity else [])
 
 
-def check(data: bytes, arch: str = "i686"):
+def check(data: bytes, arch: str = "i686", identity=None):
     """[(property, None or why it fails)] for the image in data."""
     try:
         image = Image(data)
     except PEError as error:
         return [("PE image", str(error))]
     results = []
-    for name, test in properties(arch):
+    for name, test in properties(arch, identity):
         try:
             results.append((name, test(image)))
         except PEError as error:
@@ -396,16 +452,21 @@ def check(data: bytes, arch: str = "i686"):
 def main(argv) -> int:
     parser = argparse.ArgumentParser(prog=_PROGRAM, description=__doc__.split("\n")[0])
     parser.add_argument("--arch", choices=sorted(ARCHES), default="i686")
+    parser.add_argument("--identity", metavar="HEADER", help="the product identity header to check against")
     parser.add_argument("image", metavar="SETUP_EXE")
     args = parser.parse_args(argv[1:])
     try:
         with open(args.image, "rb") as f:
             data = f.read()
+        identity = None
+        if args.identity:
+            with open(args.identity, encoding="utf-8") as f:
+                identity = read_identity(f.read())
     except OSError as error:
         print("%s: %s" % (_PROGRAM, error), file=sys.stderr)
         return 2
     failed = 0
-    for name, why in check(data, args.arch):
+    for name, why in check(data, args.arch, identity):
         if why is None:
             print("ok - %s" % name)
         else:

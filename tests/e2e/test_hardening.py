@@ -71,7 +71,8 @@ def test_fuzzers(checks, run_state):
 @pytest.mark.scenario("hardening")
 def test_setup_exe_hardening(checks, run_state):
     setup = run_state.paths.setup_i686
-    code, out = harness.run([sys.executable, "-B", str(harness.ROOT / "tools" / "check_pe.py"), str(setup)])
+    code, out = harness.run([sys.executable, "-B", str(harness.ROOT / "tools" / "check_pe.py"), "--identity",
+                             str(harness.ROOT / "engine" / "ProductIdentity.h"), str(setup)])
     relay(checks, "Setup.exe: ", out, f"check_pe.py {setup}")
     if code != 0 and not checks.failures:
         checks.fail(f"check_pe.py exited with {code}")

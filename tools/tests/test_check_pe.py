@@ -292,6 +292,22 @@ int WINAPI WinMain(HINSTANCE a, HINSTANCE b, LPSTR c, int d) {
         self.assertIn("libjpeg-62.dll", failed["delay-loads only system DLLs"])
         self.assertIn("VERSION.dll", failed["static imports cannot be planted beside the program"])
 
+    def test_the_version_resource_setup_rc_composes_matches_the_identity_and_no_other(self):
+        with tempfile.TemporaryDirectory() as folder:
+            resources, app = os.path.join(support.ROOT, "resources"), os.path.join(folder, "app.exe")
+            support.write(os.path.join(folder, "app.c"), "#include <windows.h>\n"
+                          "int WINAPI WinMain(HINSTANCE a, HINSTANCE b, LPSTR c, int d) { return 0; }\n")
+            for step in (["i686-w64-mingw32-windres", "-I", support.ROOT, "-I", resources,
+                          os.path.join(resources, "Setup.rc"), "-O", "coff", "-o", "rc.o"],
+                         ["i686-w64-mingw32-gcc", "-mwindows", "-o", app, "app.c", "rc.o"]):
+                subprocess.run(step, check=True, cwd=folder, capture_output=True)
+            header = support.read(os.path.join(support.ROOT, "engine", "ProductIdentity.h")).decode()
+            results = [dict(check_pe.check(support.read(app), "i686", check_pe.read_identity(text)))
+                       for text in (header, header.replace("REVISION 7", "REVISION 6"))]
+        name = "version resource: Torvek Pellum 3.9.8.7 Setup, version 3.9.8.7, as the product identity has it"
+        self.assertIsNone(results[0][name])
+        self.assertIn("FileVersion '3.9.8.7', not '3.9.8.6'", results[1][name.replace("3.9.8.7", "3.9.8.6")])
+
 
 if __name__ == "__main__":
     unittest.main()
