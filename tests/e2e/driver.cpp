@@ -189,15 +189,17 @@ int TextCommand(char** argv) {
     return 0;
 }
 
-// WM_SETTEXT is marshalled across processes; the edit control then tells its parent EN_CHANGE, as
-// typing would.
+// WM_SETTEXT as Unicode, as typing sends characters, marshalled across processes; the edit control then
+// tells its parent EN_CHANGE, as typing would.
 int SetTextCommand(char** argv) {
     HWND top = NeedWindow(argv[2]);
     if (!top) return 1;
     HWND child = FindNth(top, argv[3], std::atoi(argv[4]));
     if (!child) return Fail(std::string("no ") + argv[3] + " number " + argv[4]);
+    std::vector<wchar_t> text(std::strlen(argv[5]) + 1);
+    ::MultiByteToWideChar(CP_ACP, 0, argv[5], -1, text.data(), static_cast<int>(text.size()));
     DWORD_PTR result = 0;
-    if (!::SendMessageTimeoutA(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[5]), SMTO_ABORTIFHUNG,
+    if (!::SendMessageTimeoutW(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
                                2000, &result))
         return Fail("the window did not answer WM_SETTEXT");
     std::printf("set %s\n", argv[5]);

@@ -82,10 +82,15 @@ class Paths:
         self.driver = self.work / "e2e_driver.exe"
         if self.driver.is_file() and self.driver.stat().st_mtime > source.stat().st_mtime:
             return
-        cxx = "i686-w64-mingw32-g++-posix" if arch == "win32" else "x86_64-w64-mingw32-g++-posix"
+        cpu = "i686" if arch == "win32" else "x86_64"
         self.work.mkdir(parents=True, exist_ok=True)
-        code, out = run([cxx, "-std=c++17", "-O1", "-static", "-o", str(self.driver), str(source),
-                         "-lcomctl32", "-lole32", "-luuid", "-lshell32"], timeout=600)
+        manifest = self.work / "e2e_driver.rc.o"  # its UTF-8 code page
+        code, out = run([f"{cpu}-w64-mingw32-windres", str(source.with_suffix(".rc")), "-O", "coff", "-o",
+                         str(manifest)], timeout=600, cwd=source.parent)
+        if code == 0:
+            code, out = run([f"{cpu}-w64-mingw32-g++-posix", "-std=c++17", "-O1", "-static", "-o",
+                             str(self.driver), str(source), str(manifest), "-lcomctl32", "-lole32", "-luuid",
+                             "-lshell32"], timeout=600)
         if code != 0:
             raise RuntimeError("cannot build the driver:\n" + out)
 

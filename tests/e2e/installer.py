@@ -7,6 +7,7 @@ import pwd
 import re
 from pathlib import Path
 
+import snapshot
 from harness import Driver, Setup, Stop, screenshot, wait_until
 
 WIZARD = "Install manager"
@@ -43,15 +44,6 @@ def same_file(a, b):
     return os.path.isfile(a) and os.path.isfile(b) and filecmp.cmp(a, b, shallow=False)
 
 
-def reg_data(output):
-    """The data of the first value `reg query` printed, or "" (its lines are "    name    REG_X    data")."""
-    for line in output.split("\n"):
-        found = re.match(r"    [^ ].*    REG_[A-Z_]*    (.*)$", line)
-        if found:
-            return found.group(1)
-    return ""
-
-
 class Scene:
     """One scenario of the installer: its name (the prefix of its check lines and its screenshot folder),
     the prefix it runs in, the driver there, and Setup.exe once started."""
@@ -66,6 +58,9 @@ class Scene:
         self.setup = None
         self.shots = paths.shots / name
         self.shots.mkdir(parents=True, exist_ok=True)
+        # Where the install goes and the user's desktop is; a scenario may type another folder.
+        self.folder_win, self.folder_unix = FOLDER_WIN, FOLDER_UNIX
+        self.desktop = f"drive_c/users/{USER}/Desktop"
 
     # ---- checks, named after the scenario ----
 
@@ -182,30 +177,31 @@ class Scene:
         return self.prefix.run("reg", *args)[0] == 0
 
     def reg_value(self, key, name):
-        """The data of one value (name "/ve": the default value), or "". A query that printed nothing at
-        all is asked again: seen once in many runs while the started program was coming up; a missing
-        value still prints reg's error text and is not asked again."""
-        args = ["/ve"] if name == "/ve" else ["/v", name]
-        out = [""]
-
-        def query():
-            out[0] = self.prefix.run("reg", "query", key, *args)[1]
-            if not out[0]:
-                self.say(f"# reg query {key} {' '.join(args)} printed nothing")
-            return out[0]
-        wait_until(query, 1.5, 0.5)
-        return reg_data(out[0])
+        """The data of one value (name "/ve": the default value) as a Unicode registry client reads it,
+        or "": from `reg export`, which writes UTF-16, where `reg query` prints through the console's
+        code page (a name in another script as "?"). A DWORD as `reg query` prints it (0x1). An export
+        that fails is tried again for a while: seen while the started program was coming up."""
+        export = self.prefix.home / "value.reg"
+        export.unlink(missing_ok=True)
+        windows_path = "Z:" + str(export).replace("/", "\\")
+        if not wait_until(lambda: self.reg("export", key, windows_path, "/y"), 1.5, 0.5):
+            return ""
+        values = next(iter(snapshot.read_export(str(export)).values()), {})
+        data = values.get("@" if name == "/ve" else f'"{name}"', "")
+        if data.startswith("dword:"):
+            return hex(int(data[6:], 16))
+        return re.sub(r'\\(.)', r"\1", data[1:-1])
 
     def reg_key_exists(self, key):
         return self.prefix.run("reg", "query", key)[0] == 0
 
     # ---- the outcome ----
 
-    def installed(self, relative=FOLDER_UNIX):
-        return self.prefix.unix(relative)
+    def installed(self, relative=None):
+        return self.prefix.unix(relative or self.folder_unix)
 
     def desktop_link(self):
-        return self.prefix.unix(f"drive_c/users/{USER}/Desktop/Torvek Pellum 3.9.8.7.lnk")
+        return self.prefix.unix(f"{self.desktop}/Torvek Pellum 3.9.8.7.lnk")
 
     def check_files(self):
         """Every payload file installed byte for byte."""
@@ -219,7 +215,8 @@ class Scene:
         self.equal("32 payload files in the catalogue", len(files), 32)
         self.equal("every installed file equals the payload", same, len(files))
 
-    def check_product_keys(self, folder=FOLDER_WIN):
+    def check_product_keys(self, folder=None):
+        folder = folder or self.folder_win
         self.equal("InstallPath", self.reg_value(PRODUCT_KEY, "InstallPath"), folder)
         self.equal("DisplayIcon", self.reg_value(UNINSTALL_KEY, "DisplayIcon"), folder + PROGRAM)
         self.equal("DisplayName", self.reg_value(UNINSTALL_KEY, "DisplayName"), "Pellum 3.9.8.7")
@@ -238,7 +235,7 @@ class Scene:
     def check_class(self, row):
         """The four writes of one association row."""
         ext, description, icon = ASSOCIATIONS[row]
-        progid, target = f"TorvekPellum.{ext}", FOLDER_WIN + PROGRAM
+        progid, target = f"TorvekPellum.{ext}", self.folder_win + PROGRAM
         self.equal(f".{ext} names its class", self.reg_value(f"HKCR\\.{ext}", "/ve"), progid)
         self.equal(f"{progid} description", self.reg_value(f"HKCR\\{progid}", "/ve"), description)
         self.equal(f"{progid} icon", self.reg_value(f"HKCR\\{progid}\\DefaultIcon", "/ve"), f"{target},{icon}")
@@ -264,8 +261,10 @@ class Scene:
         self.shot("agreement")
         self.click("I'm agree")
         self.click("Next")
+        if self.folder_win != FOLDER_WIN:  # typed: WM_SETTEXT as Unicode, as typing sends it
+            self.drv("set-text", WIZARD, "Edit", 1, self.folder_win.rstrip("\\"))
         self.shot("folder")
-        self.equal("folder box shows the proposed folder", self.folder_text(), FOLDER_WIN.rstrip("\\"))
+        self.equal("folder box shows the folder", self.folder_text(), self.folder_win.rstrip("\\"))
         self.click("Install")
         self.drv.wait_window(WIZARD)
         # The association page is up when Check All is visible.

@@ -5,7 +5,8 @@ import pytest
 
 from harness import wait_until
 from installer import (ABORT_QUESTION, DISABLED, FINISH_BOXES, FOLDER_WIN, GROUP_UNIX, PROGRAM,
-                       REINSTALL_QUESTION, TICKED, UNINSTALL_KEY, UNTICKED, WIZARD, Scene, same_file)
+                       REINSTALL_QUESTION, SHELL_FOLDERS, TICKED, UNINSTALL_KEY, UNTICKED, WIZARD, Scene,
+                       same_file)
 
 
 @pytest.fixture(scope="module")
@@ -48,13 +49,15 @@ def fresh_install(s):
     s.check_product_keys()
     for row in range(4):
         s.check_class(row)
-    folder, group = FOLDER_WIN.rstrip("\\"), s.prefix.unix(GROUP_UNIX)
-    s.check_link("group link to the program", group / "Torvek Pellum.lnk", FOLDER_WIN + PROGRAM, folder)
-    s.check_link("group link to the uninstaller", group / "Uninstall.lnk", FOLDER_WIN + "Uninstall.exe", folder)
+    installed, group = s.folder_win, s.prefix.unix(GROUP_UNIX)
+    folder = installed.rstrip("\\")
+    s.check_link("group link to the program", group / "Torvek Pellum.lnk", installed + PROGRAM, folder)
+    s.check_link("group link to the uninstaller", group / "Uninstall.lnk", installed + "Uninstall.exe",
+                 folder)
     # The installer keeps the doubled "\" in both; Wine's shell link hands the path back normalised.
-    s.check_link("group link to the manual", group / "Manual.lnk", FOLDER_WIN + "Help\\TorvekKELHelp.pdf",
-                 FOLDER_WIN + "\\Help")
-    s.check_link("desktop link", s.desktop_link(), FOLDER_WIN + PROGRAM, folder)
+    s.check_link("group link to the manual", group / "Manual.lnk", installed + "Help\\TorvekKELHelp.pdf",
+                 installed + "\\Help")
+    s.check_link("desktop link", s.desktop_link(), installed + PROGRAM, folder)
 
     seen = wait_until(lambda: s.drv.running(PROGRAM), 10, 0.2)
     s.equal("the installed program was started", int(bool(seen)), 1)
@@ -65,6 +68,23 @@ def fresh_install(s):
 @pytest.mark.scenario("fresh")
 def test_fresh(fresh_prefix, paths, checks, run_state):
     fresh_install(Scene("fresh", fresh_prefix, paths, checks, run_state.say))
+
+
+# The fresh install on an English system (code page 1252) and a Russian one (1251, which has no CJK),
+# into a folder typed in other scripts, for a user whose desktop has a Cyrillic name: the installer's
+# own code page is UTF-8 on both.
+@pytest.mark.parametrize("system,typed", [
+    pytest.param("C.UTF-8", "C:\\Программы\\Торвек 3", id="en", marks=pytest.mark.scenario("names-en", "names")),
+    pytest.param("ru_RU.UTF-8", "C:\\Программы\\工具", id="ru", marks=pytest.mark.scenario("names-ru", "names"))])
+def test_names(scene, system, typed):
+    scene.prefix.extra_env["LC_ALL"] = system
+    scene.folder_win = typed + "\\Torvek\\Pellum 3.9.8.7\\"
+    scene.folder_unix = "drive_c/" + scene.folder_win[3:-1].replace("\\", "/")
+    scene.desktop = "drive_c/users/Дмитрий/Desktop"
+    scene.prefix.unix(scene.desktop).mkdir(parents=True)
+    for key in (SHELL_FOLDERS, SHELL_FOLDERS.replace("Shell", "User Shell")):
+        scene.reg("add", f"HKCU\\{key}", "/v", "Desktop", "/d", "C:\\users\\Дмитрий\\Desktop", "/f")
+    fresh_install(scene)
 
 
 def kept_after_no(s, window=WIZARD):
