@@ -395,5 +395,20 @@ TEST_F(Reinstall, OnlyYesReinstallsAndFinishEndsAtOnce) {
     EXPECT_EQ(Page(), 2);
 }
 
+// A stored folder whose name came back with "?" is refused after Yes: nothing is written, and the
+// stored path is not overwritten with its "?" form.
+TEST_F(Reinstall, AStoredFolderThatWasNotHeldIsRefusedAndKept) {
+    State().InstallFolder = tempFolder + "\\Pr?gramme\\";
+    script.answers = {ConfirmAnswer::Yes};
+    Click(form->NextButton);
+    EXPECT_EQ(Page(), 0);
+    EXPECT_EQ(VisiblePages(), "WelcomePage");
+    ASSERT_EQ(script.errors.size(), 1u);
+    EXPECT_EQ(script.errors[0].rfind("This folder cannot be used:\r\n" + State().InstallFolder, 0), 0u);
+    EXPECT_EQ(StringValue(HKEY_LOCAL_MACHINE, RegistryNames::kProductKey, "InstallPath"),
+              tempFolder + "\\Old\\");
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, RegistryNames::kUninstallKey));
+}
+
 } // namespace
 } // namespace wizard_test
