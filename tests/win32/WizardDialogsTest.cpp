@@ -207,22 +207,19 @@ protected:
     platform::win32::ComApartmentOnDemand run; // the program's apartment, left when the run ends
 };
 
-// Whether COM is initialised on this thread, apartment-threaded, before the question was asked.
-bool ComInitialised() {
+bool ComInitialised() { // on this thread, apartment-threaded, before it was asked
     const HRESULT result = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (SUCCEEDED(result)) CoUninitialize();
     return result == S_FALSE;
 }
 
-// The browser enters the run's apartment and leaves it to the program's end: namespace extensions it
-// loaded may still run threads after it closes.
 TEST_F(Browser, CancelChangesNothingAndOkTakesTheFolder) {
     const std::string before = form->FolderBox.Text();
     ASSERT_FALSE(ComInitialised());
     DialogDriver cancel(Expecting([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); }));
     Click(form->BrowseButton);
     ASSERT_TRUE(cancel.Acted());
-    EXPECT_TRUE(ComInitialised()) << "still in the run's apartment after the browser closed";
+    EXPECT_TRUE(ComInitialised()) << "the run's apartment stays: extensions the browser loaded may still run";
     EXPECT_TRUE(resizable) << "the newer style on an apartment-threaded thread";
     EXPECT_EQ(form->FolderBox.Text(), before);
     EXPECT_TRUE(IsWindowEnabled(form->Handle()));
