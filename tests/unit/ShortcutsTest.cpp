@@ -101,6 +101,8 @@ TEST_F(Shortcuts, FolderValuesOfTheWrongTypeAreReported) {
     EXPECT_EQ(fake::ErrorOf(CreateDesktopShortcut),
               "Cannot make a shortcut in C:\\Users\\????\\Desktop: this system cannot keep the folder's name "
               "in a file name");
+    fake::SetString(kCommonFolders, "Common Programs", "C:\\??");
+    EXPECT_EQ(fake::ErrorOf(CreateProgramGroup).rfind("Cannot make a shortcut in C:\\??\\Torvek\\", 0), 0u);
     EXPECT_TRUE(world.links.empty());
     world.registry[fake::KeyPath(kUserFolders)].values["Desktop"] = {platform::kRegDword, ""};
     world.shellDesktop = "C:\\Users\\ann\\Shell Desktop";
