@@ -234,7 +234,8 @@ TEST_F(ShellInPrefix, GroupAndDesktopShortcutsLandInTheShellsFolders) {
         EXPECT_NE(GetFileAttributesA(link.c_str()), INVALID_FILE_ATTRIBUTES) << link;
         DeleteFileA(link.c_str());
     }
-    EXPECT_FALSE(platform::UserDesktopFolder().empty());
+    EXPECT_EQ(platform::UserDesktopFolder() + "|" + platform::CommonProgramsFolder(),
+              std::string(desktop) + "|" + programs);
 }
 
 } // namespace
