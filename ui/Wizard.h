@@ -66,6 +66,9 @@ public:
     void PumpMessages() override;
     void ErrorDialog(const std::string& text) override;
     ConfirmAnswer Confirm(const std::string& text) override;
+    RetryAnswer RetryBox(const std::string& caption, const std::string& text, bool ignorable) override;
+    bool CancelConfirmed() override;
+    void Wait(unsigned milliseconds) override;
     void Terminate();
 
     // Handlers.

@@ -43,7 +43,13 @@ void Wizard::OnBack() {
 
 void Wizard::OnCancel() {
     if (terminated_) return;
-    if (Confirm(kAborted) == ConfirmAnswer::Yes) Terminate();
+    CancelConfirmed();
+}
+
+bool Wizard::CancelConfirmed() {
+    if (Confirm(kAborted) != ConfirmAnswer::Yes) return false;
+    Terminate();
+    return true;
 }
 
 void Wizard::OnBrowse() {

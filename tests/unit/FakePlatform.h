@@ -2,8 +2,10 @@
 // An in-memory Windows for the engine's unit tests: files and folders, a registry tree with value
 // types, the installer's resources, and switches that make chosen calls fail.
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -40,6 +42,12 @@ struct World {
     NameSet failingFolders;           // CreateDirectoryA fails on these
     NameSet diskFullAt;               // writing this path runs out of disk space
     NameSet tooLongToReplace;         // an existing file here has no room beside it for a temporary name
+    unsigned clock = 0;               // milliseconds, moved on only by the wizard's Wait
+    NameMap<unsigned> heldUntil;      // another program holds this path until the clock reaches this
+    NameMap<unsigned> copyHeldUntil;  // ...the new copy of this file, from the moment it is written
+    std::optional<std::uint64_t> freeSpace; // GetDiskFreeSpaceExA's answer (nothing: it fails)
+    std::vector<std::string> freeSpaceAsked;
+    std::vector<std::string> holders; // the programs the Restart Manager names
     std::multiset<std::string, NoCaseLess> folderLookups; // every folder asked about, once per question
     NameMap<Key> registry;            // "HKLM\Software\Torvek" (no trailing delimiter)
     NameSet uncreatableKeys;          // RegCreateKeyExA fails on these
@@ -83,6 +91,10 @@ public:
     std::vector<std::string> statuses;
     std::vector<std::string> errors;
     std::vector<std::string> questions;
+    std::vector<std::string> boxes; // "caption: text"
+    std::deque<RetryAnswer> retryAnswers;
+    std::deque<bool> cancelAnswers;
+    int cancelQuestions = 0;
     int steps = 0;
     int pumps = 0;
     ConfirmAnswer answer = ConfirmAnswer::Yes;
@@ -93,6 +105,23 @@ public:
     ConfirmAnswer Confirm(const std::string& text) override {
         questions.push_back(text);
         return answer;
+    }
+    RetryAnswer RetryBox(const std::string& caption, const std::string& text, bool) override {
+        boxes.push_back(caption + ": " + text);
+        return Take(retryAnswers, RetryAnswer::Cancel);
+    }
+    bool CancelConfirmed() override {
+        ++cancelQuestions;
+        return Take(cancelAnswers, true);
+    }
+    void Wait(unsigned milliseconds) override { TheWorld().clock += milliseconds; }
+
+private:
+    template <class T> static T Take(std::deque<T>& answers, T otherwise) {
+        if (answers.empty()) return otherwise;
+        const T next = answers.front();
+        answers.pop_front();
+        return next;
     }
 };
 

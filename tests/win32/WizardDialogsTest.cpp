@@ -120,6 +120,28 @@ TEST_F(RealDialogs, ConfirmTellsYesNoAndTheCloseBoxApart) {
     EXPECT_EQ(form->Confirm("Aborted by user?"), ConfirmAnswer::No);
 }
 
+// Owned by the wizard; Retry is the default, Escape and the close box answer Cancel, and Ignore is
+// there only where it may be chosen.
+TEST_F(RealDialogs, RetryBoxAnswersByButtonKeyAndCloseBox) {
+    std::vector<std::string> shown;
+    auto record = [&](HWND dialog) {
+        std::string texts = TextOf(dialog);
+        for (int id : {IDRETRY, IDIGNORE, IDCANCEL})
+            texts += " | " + (GetDlgItem(dialog, id) ? TextOf(GetDlgItem(dialog, id)) : "-");
+        shown.push_back(texts + (GetWindow(dialog, GW_OWNER) == form->Handle() ? " | owned" : ""));
+    };
+    DialogDriver enter([&](HWND dialog) { record(dialog), PressKey(VK_RETURN); });
+    EXPECT_EQ(form->RetryBox("Files in use", "TorvekKel3.exe", true), RetryAnswer::Retry);
+    DialogDriver escape([&](HWND dialog) { record(dialog), PressKey(VK_ESCAPE); });
+    EXPECT_EQ(form->RetryBox("Not enough disk space", "Needed: 10.4 MB", false), RetryAnswer::Cancel);
+    DialogDriver ignore([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDIGNORE, 0); });
+    EXPECT_EQ(form->RetryBox("Files in use", "TorvekKel3.exe", true), RetryAnswer::Ignore);
+    DialogDriver closeBox([](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); });
+    EXPECT_EQ(form->RetryBox("Files in use", "TorvekKel3.exe", true), RetryAnswer::Cancel);
+    EXPECT_EQ(shown, (std::vector<std::string>{"Files in use | &Retry | &Ignore | Cancel | owned",
+                                               "Not enough disk space | &Retry | - | Cancel | owned"}));
+}
+
 TEST_F(RealDialogs, ErrorBoxHasOneOkThatEscapeAlsoPresses) {
     DialogDriver driver([](HWND dialog) {
         EXPECT_EQ(TextOf(dialog), "Error");
@@ -166,6 +188,11 @@ TEST_F(RealDialogs, EveryBoxDisablesBothWindowsWhileItIsOpen) {
         focusAfter.push_back(focusName());
     }
     {
+        DialogDriver driver(expectBothDisabled(IDCANCEL));
+        EXPECT_EQ(form->RetryBox("Files in use", "TorvekKel3.exe", true), RetryAnswer::Cancel);
+        focusAfter.push_back(focusName());
+    }
+    {
         SetReportHook(nullptr);
         DialogDriver driver(expectBothDisabled(IDOK));
         try {
@@ -175,8 +202,8 @@ TEST_F(RealDialogs, EveryBoxDisablesBothWindowsWhileItIsOpen) {
         }
         focusAfter.push_back(focusName());
     }
-    EXPECT_EQ(focusAfter, (std::vector<std::string>{"Cancel", "Cancel", "Cancel"}));
-    EXPECT_EQ(seen, (std::vector<std::string>{"Confirm", "Error", ApplicationTitle(ThisProgram())}));
+    EXPECT_EQ(focusAfter, (std::vector<std::string>{"Cancel", "Cancel", "Cancel", "Cancel"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"Confirm", "Error", "Files in use", ApplicationTitle(ThisProgram())}));
     EXPECT_TRUE(IsWindowEnabled(form->Handle()));
     EXPECT_TRUE(IsWindowEnabled(backdrop.Handle()));
 }
