@@ -145,6 +145,7 @@ private:
     void AssociationsDone();
     void FinishStep();
     void ReinstallStep();
+    bool CopyMayStart();
     void CopyFiles(Panel& shownPage);
     void ReportSkippedFiles();
     void BackToWelcomePage();

@@ -128,6 +128,13 @@ void Wizard::BackToAgreementPage() {
 }
 
 void Wizard::InstallStep() {
+    // Nothing is made or written before the checks let the copy start; without them the folder page
+    // stays, for another folder.
+    State().InstallFolder = FinalFolder(FolderBox.Text());
+    if (!CopyMayStart()) {
+        --State().WizardPage;
+        return;
+    }
     FinaliseFolder(FolderBox.Text());
     CopyFiles(FolderPage);
     FileTypesPage.Show();
@@ -159,7 +166,7 @@ void Wizard::FinishStep() {
 
 // Only an explicit Yes reinstalls: No, Escape and the close box all leave the welcome page as it was.
 void Wizard::ReinstallStep() {
-    if (Confirm(kReinstallQuestion + State().InstallFolder) != ConfirmAnswer::Yes) {
+    if (Confirm(kReinstallQuestion + State().InstallFolder) != ConfirmAnswer::Yes || !CopyMayStart()) {
         --State().WizardPage;
         return;
     }
@@ -170,6 +177,21 @@ void Wizard::ReinstallStep() {
     NextButton.Enable();
     NextButton.SetText("Finish");
     PumpMessages();
+}
+
+// The checks before the copy (CheckBeforeCopy: free space, files held), with the buttons that could
+// start a second step or change the folder disabled while their boxes and waits run, and as they were
+// afterwards. A Cancel confirmed meanwhile ends the program before anything is written.
+bool Wizard::CopyMayStart() {
+    const bool fresh = Fresh();
+    BackButton.Disable();
+    NextButton.Disable();
+    if (fresh) BrowseButton.Disable();
+    const CopyStart start = CheckBeforeCopy();
+    BackButton.SetEnabled(fresh);
+    NextButton.Enable();
+    if (fresh) BrowseButton.Enable();
+    return start == CopyStart::Go && !terminated_;
 }
 
 // The copying page in place of the page shown: only Cancel stays usable while the files and the
