@@ -27,6 +27,8 @@ ASSOCIATIONS = [
 ]
 FINISH_BOXES = ("Start Torvek Pellum", "Start Help File", "Create Desktop Icon")
 ABORT_QUESTION = "Aborted by user?"
+HELD_BOX = "Files in use"
+DISK_BOX = "Not enough disk space"
 REINSTALL_QUESTION = "Are you sure you want reinstall existing copy?\nPath: "
 UNTICKED = "visible=1 enabled=1 checked=0"
 TICKED = "visible=1 enabled=1 checked=1"
@@ -37,6 +39,15 @@ USER = pwd.getpwuid(os.getuid()).pw_name  # the prefix's user folder is named as
 def payload_files(payload):
     """Every payload file, as the catalogue path with "/", sorted."""
     return sorted(str(p.relative_to(payload)) for p in Path(payload).rglob("*") if p.is_file())
+
+
+def space_figures(needed, free):
+    """How the disk box gives the space: megabytes of 2^20 bytes to a tenth, needed rounded up and free
+    rounded down."""
+    def tenths(size, up):
+        return -(-size * 10 // 2**20) if up else size * 10 // 2**20
+    return "Needed: {0[0]}.{0[1]} MB\nFree: {1[0]}.{1[1]} MB".format(divmod(tenths(needed, True), 10),
+                                                                   divmod(tenths(free, False), 10))
 
 
 def same_file(a, b):
