@@ -2,8 +2,7 @@
 
 namespace {
 
-// Answers for the engine before the wizard exists: nothing is shown, questions are answered No and
-// boxes Cancel; with no window to keep alive, a wait does not pause.
+// Answers for the engine before the wizard exists: nothing is shown, questions are answered No.
 class SilentServices final : public WizardServices {
 public:
     void SetStatus(const std::string&) override {}
@@ -11,9 +10,6 @@ public:
     void PumpMessages() override {}
     void ErrorDialog(const std::string&) override {}
     ConfirmAnswer Confirm(const std::string&) override { return ConfirmAnswer::No; }
-    RetryAnswer RetryBox(const std::string&, const std::string&, bool) override { return RetryAnswer::Cancel; }
-    bool CancelConfirmed() override { return false; }
-    void Wait(unsigned) override {}
 };
 
 SilentServices silent;

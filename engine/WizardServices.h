@@ -16,12 +16,12 @@ public:
     virtual void ErrorDialog(const std::string& text) = 0;
     virtual ConfirmAnswer Confirm(const std::string& text) = 0;
     // A warning box with Retry and Cancel, and Ignore when `ignorable`. Escape and the close box answer
-    // Cancel.
-    virtual RetryAnswer RetryBox(const std::string& caption, const std::string& text, bool ignorable) = 0;
+    // Cancel, as a service without windows does.
+    virtual RetryAnswer RetryBox(const std::string&, const std::string&, bool) { return RetryAnswer::Cancel; }
     // The Cancel question; true when the user ends the program (then already asked to end).
-    virtual bool CancelConfirmed() = 0;
-    // Waits about this long while the windows stay painted and usable.
-    virtual void Wait(unsigned milliseconds) = 0;
+    virtual bool CancelConfirmed() { return false; }
+    // Waits about this long while the windows stay painted and usable; with no windows, not at all.
+    virtual void Wait(unsigned) {}
 };
 
 // The wizard attaches itself once it exists; until then (and with nullptr) a silent stand-in answers.

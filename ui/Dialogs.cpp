@@ -9,7 +9,6 @@
 #include <shlobj.h>
 
 #include <algorithm>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -32,12 +31,22 @@ void Place(HWND dialog, int id, int x, int y, int width, int height) {
     ::SetWindowPos(::GetDlgItem(dialog, id), nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+struct BoxButton {
+    int id;
+    const char* text;
+};
+
+const BoxButton kYesNo[] = {{IDYES, "&Yes"}, {IDNO, "&No"}};
+const BoxButton kRetryIgnoreCancel[] = {{IDRETRY, "&Retry"}, {IDIGNORE, "&Ignore"}, {IDCANCEL, "Cancel"}};
+const BoxButton kRetryCancel[] = {{IDRETRY, "&Retry"}, {IDCANCEL, "Cancel"}};
+
 // What a box made from a template shows: its text and icon, its buttons left to right (the first is the
 // default), and what Escape (IDCANCEL where no button has that id) and the close box answer.
 struct BoxContent {
     const char* text;
     LPCSTR icon;
-    std::vector<std::pair<int, const char*>> buttons;
+    const BoxButton* buttons;
+    int count;
     INT_PTR escape;
     INT_PTR close;
 };
@@ -53,16 +62,15 @@ void LayOutBox(HWND dialog, const BoxContent& box) {
     const SIZE textSize =
         MeasureText(::GetDlgItem(dialog, kTextId), box.text, ::GetSystemMetrics(SM_CXSCREEN) / 2);
 
-    const int count = static_cast<int>(box.buttons.size());
-    const int buttonsWidth = count * buttonWidth + (count - 1) * gap;
+    const int buttonsWidth = box.count * buttonWidth + (box.count - 1) * gap;
     const int content = std::max<int>(icon, textSize.cy);
     const int width = std::max<int>(3 * margin + icon + textSize.cx, 2 * margin + buttonsWidth);
     const int height = 3 * margin + content + buttonHeight;
     Place(dialog, kIconId, margin, margin, icon, icon);
     Place(dialog, kTextId, 2 * margin + icon, margin + (content - textSize.cy) / 2, textSize.cx, textSize.cy);
     const int buttonsLeft = (width - buttonsWidth) / 2, buttonsTop = 2 * margin + content;
-    for (int i = 0; i < count; ++i)
-        Place(dialog, box.buttons[i].first, buttonsLeft + i * (buttonWidth + gap), buttonsTop, buttonWidth,
+    for (int i = 0; i < box.count; ++i)
+        Place(dialog, box.buttons[i].id, buttonsLeft + i * (buttonWidth + gap), buttonsTop, buttonWidth,
               buttonHeight);
 
     const RECT frame = Centred(
@@ -87,9 +95,9 @@ INT_PTR CALLBACK BoxProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM l
         return TRUE;
     case WM_COMMAND:
         if (!box) return FALSE;
-        for (const auto& button : box->buttons)
-            if (LOWORD(wParam) == button.first) {
-                ::EndDialog(dialog, button.first);
+        for (int i = 0; i < box->count; ++i)
+            if (LOWORD(wParam) == box->buttons[i].id) {
+                ::EndDialog(dialog, box->buttons[i].id);
                 return TRUE;
             }
         if (LOWORD(wParam) != IDCANCEL) return FALSE;
@@ -102,15 +110,13 @@ INT_PTR CALLBACK BoxProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 // A modal box owned by `owner`, made from an in-memory template: its pressed button's id, or the
 // escape or close answer; 0 or -1 when it could not be shown.
 INT_PTR ShowBox(HWND owner, const char* caption, const BoxContent& box) {
-    DialogTemplate dialog(DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                          static_cast<WORD>(2 + box.buttons.size()), caption);
+    DialogTemplate dialog(DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, static_cast<WORD>(2 + box.count),
+                          caption);
     dialog.Item(SS_ICON, kIconId, kStaticAtom, "");
     dialog.Item(SS_LEFT | SS_NOPREFIX, kTextId, kStaticAtom, "");
-    DWORD style = BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP;
-    for (const auto& [id, text] : box.buttons) {
-        dialog.Item(style, static_cast<WORD>(id), kButtonAtom, text);
-        style = BS_PUSHBUTTON | WS_TABSTOP;
-    }
+    for (int i = 0; i < box.count; ++i)
+        dialog.Item(i ? BS_PUSHBUTTON | WS_TABSTOP : BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP,
+                    static_cast<WORD>(box.buttons[i].id), kButtonAtom, box.buttons[i].text);
     ModalScope others(owner);
     return ::DialogBoxIndirectParamA(::GetModuleHandleA(nullptr), dialog.Get(), owner, BoxProcedure,
                                      reinterpret_cast<LPARAM>(&box));
@@ -210,8 +216,7 @@ void ShowErrorDialog(const std::string& text) {
 
 ConfirmAnswer ShowConfirmDialog(HWND owner, const std::string& text) {
     if (script) return script->Answer(text);
-    const INT_PTR result =
-        ShowBox(owner, "Confirm", {text.c_str(), IDI_QUESTION, {{IDYES, "&Yes"}, {IDNO, "&No"}}, IDNO, IDCLOSE});
+    const INT_PTR result = ShowBox(owner, "Confirm", {text.c_str(), IDI_QUESTION, kYesNo, 2, IDNO, IDCLOSE});
     if (result == IDYES) return ConfirmAnswer::Yes;
     if (result == IDNO) return ConfirmAnswer::No;
     return ConfirmAnswer::Closed;
@@ -219,9 +224,8 @@ ConfirmAnswer ShowConfirmDialog(HWND owner, const std::string& text) {
 
 RetryAnswer ShowRetryDialog(HWND owner, const std::string& caption, const std::string& text, bool ignorable) {
     if (script) return script->AnswerRetry(caption, text);
-    BoxContent box{text.c_str(), IDI_WARNING, {{IDRETRY, "&Retry"}}, IDCANCEL, IDCANCEL};
-    if (ignorable) box.buttons.push_back({IDIGNORE, "&Ignore"});
-    box.buttons.push_back({IDCANCEL, "Cancel"});
+    const BoxContent box{text.c_str(), IDI_WARNING, ignorable ? kRetryIgnoreCancel : kRetryCancel, ignorable ? 3 : 2,
+                         IDCANCEL, IDCANCEL};
     const INT_PTR result = ShowBox(owner, caption.c_str(), box);
     if (result == IDRETRY) return RetryAnswer::Retry;
     if (result == IDIGNORE) return RetryAnswer::Ignore;

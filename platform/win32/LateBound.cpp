@@ -87,11 +87,19 @@ bool SetDefaultDllDirectories(DWORD directories) {
 
 namespace {
 
-// Not a KnownDLL: named by its full path, so no other folder is ever searched for it, whether or not
-// SetDefaultDllDirectories was available.
+// Not a KnownDLL: loaded by its full path, so no other folder is ever searched for it, whether or not
+// SetDefaultDllDirectories was available. Loaded once, on the first call, and kept.
+HMODULE RestartManager() {
+    static const HMODULE module = [] {
+        const std::string system = SystemDirectory();
+        return system.empty() ? nullptr : ::LoadLibraryA((system + "\\rstrtmgr.dll").c_str());
+    }();
+    return module;
+}
+
 template <typename Function> Function* FromRestartManager(const char* name) {
-    const std::string system = SystemDirectory();
-    return system.empty() ? nullptr : Lookup<Function>((system + "\\rstrtmgr.dll").c_str(), name);
+    const FARPROC found = RestartManager() ? ::GetProcAddress(RestartManager(), name) : nullptr;
+    return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(found));
 }
 
 } // namespace

@@ -11,21 +11,6 @@ namespace {
 
 namespace late = win32::late;
 
-// Through the ANSI code page, as the system widens the program's other texts; NUL-terminated.
-std::vector<wchar_t> Widened(const std::string& text) {
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::vector<wchar_t> wide(static_cast<std::size_t>(std::max(length, 1)), L'\0');
-    if (length > 0) ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length);
-    return wide;
-}
-
-std::string Narrowed(const wchar_t* text) {
-    const int length = ::WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::vector<char> narrow(static_cast<std::size_t>(std::max(length, 1)), '\0');
-    if (length > 0) ::WideCharToMultiByte(CP_ACP, 0, text, -1, narrow.data(), length, nullptr, nullptr);
-    return std::string(narrow.data());
-}
-
 // One Restart Manager session, ended when it goes.
 class RestartSession {
 public:
@@ -50,7 +35,7 @@ private:
 // The session's list of processes; empty when it cannot be had. The list may grow between the call
 // that sizes it and the one that fills it, so it is asked for a few times.
 std::vector<RM_PROCESS_INFO> Holders(const RestartSession& session) {
-    std::vector<RM_PROCESS_INFO> found(4);
+    std::vector<RM_PROCESS_INFO> found;
     for (int attempt = 0; attempt < 3; ++attempt) {
         UINT needed = 0, count = static_cast<UINT>(found.size());
         DWORD reasons = 0;
@@ -60,30 +45,29 @@ std::vector<RM_PROCESS_INFO> Holders(const RestartSession& session) {
             return found;
         }
         if (result != ERROR_MORE_DATA) break;
-        found.resize(needed);
+        found = std::vector<RM_PROCESS_INFO>(needed);
     }
     return {};
 }
 
 } // namespace
 
+// Each file is registered alone: a path of at most kMaxPathLength bytes widens to as many UTF-16 units.
 std::vector<std::string> ProgramsHolding(const std::vector<std::string>& paths) {
     RestartSession session;
-    if (!session.Started() || paths.empty()) return {};
-    std::vector<std::vector<wchar_t>> wide;
-    for (const std::string& path : paths)
-        wide.push_back(Widened(path));
-    std::vector<LPCWSTR> names;
-    for (const auto& name : wide)
-        names.push_back(name.data());
-    if (late::RmRegisterResources(session.Handle(), static_cast<UINT>(names.size()), names.data(), 0, nullptr,
-                                  0, nullptr) != ERROR_SUCCESS)
-        return {};
+    if (!session.Started()) return {};
+    for (const std::string& path : paths) {
+        WCHAR wide[kPathBufferLength];
+        LPCWSTR names[] = {wide};
+        if (!::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, kPathBufferLength) ||
+            late::RmRegisterResources(session.Handle(), 1, names, 0, nullptr, 0, nullptr) != ERROR_SUCCESS)
+            return {};
+    }
     std::vector<std::string> programs;
     for (const RM_PROCESS_INFO& holder : Holders(session)) {
-        const std::string name = Narrowed(holder.strAppName);
-        if (!name.empty() && std::find(programs.begin(), programs.end(), name) == programs.end())
-            programs.push_back(name);
+        char name[4 * (CCH_RM_MAX_APP_NAME + 1)];
+        if (!::WideCharToMultiByte(CP_ACP, 0, holder.strAppName, -1, name, sizeof name, nullptr, nullptr)) continue;
+        if (*name && std::find(programs.begin(), programs.end(), name) == programs.end()) programs.push_back(name);
     }
     return programs;
 }

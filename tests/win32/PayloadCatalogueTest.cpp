@@ -90,12 +90,6 @@ public:
         dialogs.push_back(text);
         return ConfirmAnswer::Yes;
     }
-    RetryAnswer RetryBox(const std::string&, const std::string& text, bool) override {
-        dialogs.push_back(text);
-        return RetryAnswer::Cancel;
-    }
-    bool CancelConfirmed() override { return false; }
-    void Wait(unsigned) override {}
 
     int steps = 0;
     std::vector<std::string> dialogs;

@@ -33,9 +33,6 @@ public:
         std::fprintf(stderr, "error dialog: %s\n", text.c_str());
     }
     ConfirmAnswer Confirm(const std::string&) override { return ConfirmAnswer::No; }
-    RetryAnswer RetryBox(const std::string&, const std::string&, bool) override { return RetryAnswer::Cancel; }
-    bool CancelConfirmed() override { return false; }
-    void Wait(unsigned milliseconds) override { ::Sleep(milliseconds); }
 
     unsigned steps = 0;
 };
