@@ -2,6 +2,7 @@
 sources, and a Scene: one scenario's prefix, driver, checks and screenshots with the steps every suite
 shares (start Setup.exe, click through, read the registry back, compare the installed files)."""
 import filecmp
+import math
 import os
 import pwd
 import re
@@ -42,12 +43,8 @@ def payload_files(payload):
 
 
 def space_figures(needed, free):
-    """How the disk box gives the space: megabytes of 2^20 bytes to a tenth, needed rounded up and free
-    rounded down."""
-    def tenths(size, up):
-        return -(-size * 10 // 2**20) if up else size * 10 // 2**20
-    return "Needed: {0[0]}.{0[1]} MB\nFree: {1[0]}.{1[1]} MB".format(divmod(tenths(needed, True), 10),
-                                                                   divmod(tenths(free, False), 10))
+    """The disk box's figures: megabytes of 2^20 bytes to a tenth, needed rounded up, free rounded down."""
+    return f"Needed: {math.ceil(needed * 10 / 2**20) / 10:.1f} MB\nFree: {math.floor(free * 10 / 2**20) / 10:.1f} MB"
 
 
 def same_file(a, b):

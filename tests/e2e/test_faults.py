@@ -9,7 +9,7 @@ from dataclasses import dataclass, field
 
 import pytest
 
-from faultkit import KEPT, REPORT_HEAD, report_entries, skipped_report
+from faultkit import KEPT, report_entries, skipped_report
 from harness import wait_until
 from installer import (ABORT_QUESTION, DISK_BOX, FINISH_BOXES, FOLDER_WIN, GROUP_UNIX, HELD_BOX, PRODUCT_KEY,
                        REINSTALL_QUESTION, SHELL_FOLDERS, UNINSTALL_KEY, WIZARD, payload_files, same_file,
@@ -65,12 +65,7 @@ def test_file_in_the_way(fault, case):
         planted.chmod(0o444)
     s.ready()
     if case.held:
-        # The holder runs through the whole copy (it ends with the prefix); its own output tells when it
-        # has the file.
-        log = s.prefix.home / "hold.log"
-        s.prefix.start(s.paths.driver, "hold", FOLDER_WIN + case.planted.replace("/", "\\"), 40000, log=log)
-        s.that("another program holds the main program",
-               wait_until(lambda: "holding" in log.read_text(errors="replace"), 10))
+        hold(s, FOLDER_WIN, case.planted, 40000)  # through the whole copy (it ends with the prefix)
     s.require("wizard appears", s.start_setup())
     s.to_folder_page()
     s.click("Install")
@@ -90,6 +85,14 @@ def test_file_in_the_way(fault, case):
     s.no_loss(case.lost)
 
 
+def hold(s, folder, path, ms):
+    """Another program holding a file open without sharing, once its own output says it has it."""
+    log = s.prefix.home / f"hold-{path}.log"
+    holder = s.prefix.start(s.paths.driver, "hold", folder + path, ms, log=log)
+    s.that(f"another program holds {path}", wait_until(lambda: "holding" in log.read_text(errors="replace"), 10))
+    return holder
+
+
 def free_space(drive):
     found = os.statvfs(drive)
     return found.f_bavail * found.f_frsize
@@ -97,9 +100,8 @@ def free_space(drive):
 
 @scenario("diskfull")
 def test_disk_full(fault, tmpfs_drive):
-    """A fresh install onto a 3 MB tmpfs mapped as drive T:. Before anything is written, the disk box
-    gives the megabytes needed and free; Retry measures again, Cancel leaves the wizard on the folder
-    page, and ending the installer there leaves no file and no record."""
+    """A fresh install onto a 3 MB tmpfs mapped as drive T:: the disk box gives the MB needed and free
+    before anything is written, Cancel returns to the folder page, and ending there leaves nothing."""
     s = fault
     s.ready()
     s.require("wizard appears", s.start_setup())
@@ -131,23 +133,13 @@ def older_copy(new):
     return (b"older version " * (length // 14 + 1))[:length]
 
 
-def hold(s, path, ms):
-    """Another program holding a file of the install folder on T: open, once it says it has it."""
-    log = s.prefix.home / f"hold-{path.replace('/', '-')}.log"
-    holder = s.prefix.start(s.paths.driver, "hold", "T:\\Torvek\\Pellum 3.9.8.7\\" + path, ms, log=log)
-    s.that(f"another program holds {path}", wait_until(lambda: "holding" in log.read_text(errors="replace"), 10))
-    return holder
-
-
 @scenario("overfull")
 @pytest.mark.tmpfs_size("17m")
 def test_reinstall_onto_a_full_disk(fault, tmpfs_drive):
-    """A reinstall over an older copy, on a drive that a 5 MB file fills too far, while another program
-    runs the older main program. Nothing is written until both are settled: the disk box gives the
-    space needed (the growth and one temporary copy of the largest file) and free, and its Cancel asks
-    the Cancel question, whose No returns to it; with the 5 MB file gone, Retry goes on to the box
-    naming the held program, but not the licence a scanner lets go of within a second; once the program
-    ends, Retry renews all 32 files, with no report and no temporary file left."""
+    """A reinstall over an older copy on a drive a 5 MB file fills too far, while another program runs
+    the old main program: nothing is written until the disk box (its Cancel question's No returns to it)
+    and, once there is room, the box naming the held program (not the licence a scanner holds for a
+    second) are settled; then all 32 files are renewed, with no report and no temporary file left."""
     s = fault
     folder = tmpfs_drive / "Torvek" / "Pellum 3.9.8.7"
     files = payload_files(s.paths.payload)
@@ -159,7 +151,7 @@ def test_reinstall_onto_a_full_disk(fault, tmpfs_drive):
     s.reg("add", PRODUCT_KEY, "/v", "InstallPath", "/d", "T:\\Torvek\\Pellum 3.9.8.7\\", "/f")
     s.reg("add", UNINSTALL_KEY, "/v", "DisplayName", "/d", "Pellum 3.9.8.7", "/f")
     s.ready()
-    program = hold(s, "TorvekKel3.exe", 120000)
+    program = hold(s, "T:\\Torvek\\Pellum 3.9.8.7\\", "TorvekKel3.exe", 120000)
     s.require("wizard appears", s.start_setup())
     s.click("Reinstall")
     s.drv.answer("Confirm", "&Yes")
@@ -170,8 +162,9 @@ def test_reinstall_onto_a_full_disk(fault, tmpfs_drive):
            figures in s.answer_report(DISK_BOX, "Cancel"))
     s.equal("its Cancel asks the Cancel question", s.drv.answer("Confirm", "&No"), ABORT_QUESTION)
     s.require("No returns to the box", s.drv.wait_window(DISK_BOX, 10000))
+    s.equal("Reinstall waits disabled meanwhile", first_fields(s.state("Reinstall")), "visible=1 enabled=0")
     filler.unlink()
-    hold(s, "Licence.txt", 1000)
+    hold(s, "T:\\Torvek\\Pellum 3.9.8.7\\", "Licence.txt", 1000)
     s.drv.answer(DISK_BOX, "&Retry")
     s.equal("the held program alone is named", s.answer_report(HELD_BOX, "&Retry").split("\n")[:3],
             ["These files are in use by another program:", "TorvekKel3.exe", ""])

@@ -164,9 +164,9 @@ bool CreateDirectory(const std::string& path) {
     return true;
 }
 
-static bool HeldNow(const fake::NameMap<unsigned>& holders, const std::string& path) {
-    const auto holder = holders.find(path);
-    return holder != holders.end() && world.clock < holder->second;
+static bool HeldNow(const std::string& path) {
+    const auto holder = world.heldUntil.find(path);
+    return holder != world.heldUntil.end() && world.clock < holder->second;
 }
 
 // All or nothing, as the real one: an old file changes only when the new content is complete.
@@ -176,13 +176,11 @@ WriteResult WriteWholeFile(const std::string& path, const void* bytes, std::size
     const bool existed = world.files.count(path) > 0;
     if (existed && world.readOnlyFiles.count(path)) return {WriteFailure::ReadOnly, true};
     if (existed && world.tooLongToReplace.count(path)) return {WriteFailure::PathTooLong, true};
-    if (world.filesInUse.count(path) || HeldNow(world.heldUntil, path)) return {WriteFailure::InUse, existed};
+    if (world.filesInUse.count(path) || HeldNow(path)) return {WriteFailure::InUse, existed};
     world.writeSources.push_back(bytes);
-    if (existed && HeldNow(world.copyHeldUntil, path)) {
-        const std::string copy = path + ".~tmp";
-        world.files[copy] = std::string(static_cast<const char*>(bytes), size);
-        world.heldUntil[copy] = world.copyHeldUntil[path];
-        return {WriteFailure::InUse, true, copy};
+    if (existed && HeldNow(path + "~")) { // a scanner opened the new copy: it cannot replace nor be deleted
+        world.files[path + "~"] = std::string(static_cast<const char*>(bytes), size);
+        return {WriteFailure::InUse, true, path + "~"};
     }
     if (world.diskFullAt.count(path)) return {WriteFailure::DiskFull, existed};
     world.files[path] = std::string(static_cast<const char*>(bytes), size);
@@ -191,13 +189,12 @@ WriteResult WriteWholeFile(const std::string& path, const void* bytes, std::size
 
 WriteFailure CheckReplaceable(const std::string& path) {
     if (world.readOnlyFiles.count(path)) return WriteFailure::ReadOnly;
-    if (world.filesInUse.count(path) || HeldNow(world.heldUntil, path)) return WriteFailure::InUse;
+    if (world.filesInUse.count(path) || HeldNow(path)) return WriteFailure::InUse;
     return WriteFailure::None;
 }
 
 bool RemoveFile(const std::string& path) {
-    if (HeldNow(world.heldUntil, path)) return false;
-    return world.files.erase(path) > 0;
+    return !HeldNow(path) && world.files.erase(path) > 0;
 }
 
 std::optional<std::uint64_t> FileSize(const std::string& path) {
@@ -207,7 +204,7 @@ std::optional<std::uint64_t> FileSize(const std::string& path) {
 }
 
 std::optional<std::uint64_t> FreeDiskSpace(const std::string& folder) {
-    world.freeSpaceAsked.push_back(folder);
+    world.freeSpaceAsked = folder;
     return world.freeSpace;
 }
 

@@ -43,10 +43,9 @@ struct World {
     NameSet diskFullAt;               // writing this path runs out of disk space
     NameSet tooLongToReplace;         // an existing file here has no room beside it for a temporary name
     unsigned clock = 0;               // milliseconds, moved on only by the wizard's Wait
-    NameMap<unsigned> heldUntil;      // another program holds this path until the clock reaches this
-    NameMap<unsigned> copyHeldUntil;  // ...the new copy of this file, from the moment it is written
-    std::optional<std::uint64_t> freeSpace; // GetDiskFreeSpaceExA's answer (nothing: it fails)
-    std::vector<std::string> freeSpaceAsked;
+    NameMap<unsigned> heldUntil;      // held open until the clock says so; path + "~": its new copy is
+    std::optional<std::uint64_t> freeSpace; // GetDiskFreeSpaceExA's answer (nothing: it fails)...
+    std::string freeSpaceAsked;             // ...for this folder
     std::vector<std::string> holders; // the programs the Restart Manager names
     std::multiset<std::string, NoCaseLess> folderLookups; // every folder asked about, once per question
     NameMap<Key> registry;            // "HKLM\Software\Torvek" (no trailing delimiter)
@@ -92,9 +91,8 @@ public:
     std::vector<std::string> errors;
     std::vector<std::string> questions;
     std::vector<std::string> boxes; // "caption: text"
-    std::deque<RetryAnswer> retryAnswers;
-    std::deque<bool> cancelAnswers;
-    int cancelQuestions = 0;
+    std::deque<RetryAnswer> retryAnswers; // then Cancel
+    std::deque<bool> cancelAnswers;       // then true
     int steps = 0;
     int pumps = 0;
     ConfirmAnswer answer = ConfirmAnswer::Yes;
@@ -110,17 +108,13 @@ public:
         boxes.push_back(caption + ": " + text);
         return Take(retryAnswers, RetryAnswer::Cancel);
     }
-    bool CancelConfirmed() override {
-        ++cancelQuestions;
-        return Take(cancelAnswers, true);
-    }
+    bool CancelConfirmed() override { return Take(cancelAnswers, true); }
     void Wait(unsigned milliseconds) override { TheWorld().clock += milliseconds; }
 
 private:
-    template <class T> static T Take(std::deque<T>& answers, T otherwise) {
-        if (answers.empty()) return otherwise;
-        const T next = answers.front();
-        answers.pop_front();
+    template <class T> static T Take(std::deque<T>& answers, T last) {
+        const T next = answers.empty() ? last : answers.front();
+        if (!answers.empty()) answers.pop_front();
         return next;
     }
 };

@@ -41,22 +41,12 @@ public:
         return answer;
     }
     std::optional<std::string> ChooseFolder() override { return folder; }
-    RetryAnswer AnswerRetry(const std::string& caption, const std::string& text) override {
-        boxes.push_back(caption + ": " + text);
-        if (onBox) onBox();
-        const RetryAnswer answer = retries.empty() ? RetryAnswer::Cancel : retries.front();
-        if (!retries.empty()) retries.pop_front();
-        return answer;
-    }
 
     std::deque<ConfirmAnswer> answers;
-    std::deque<RetryAnswer> retries;
-    std::vector<std::string> boxes;
     std::vector<std::string> questions;
     std::vector<std::string> errors;
     std::optional<std::string> folder;
     std::function<void(const std::string&)> onError; // runs while the error box would be open
-    std::function<void()> onBox;                      // ...and while a Retry box would be
 };
 
 inline std::vector<std::string>& Reports() {

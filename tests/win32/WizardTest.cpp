@@ -2,8 +2,6 @@
 // quit request, errors raised inside a step, and what an install leaves behind.
 #include "WizardFixture.h"
 
-#include <fstream>
-
 #include "platform/Error.h"
 #include "ui/Backdrop.h"
 #include "ui/Window.h"
@@ -385,35 +383,6 @@ TEST_F(Reinstall, OnlyYesReinstallsAndFinishEndsAtOnce) {
     EXPECT_FALSE(FileExists(DesktopShortcut()));
     form->OnNext();
     EXPECT_EQ(Page(), 2);
-}
-
-// The old main program held by another program: the box comes before anything is written, with Next
-// disabled; its Cancel asks the Cancel question, whose No returns to it; Ignore installs the rest and
-// reports the held file once, without waiting for it again.
-TEST_F(Reinstall, AHeldFileIsAskedAboutBeforeAnythingIsWritten) {
-    const std::string program = tempFolder + "\\Old\\TorvekKel3.exe";
-    std::filesystem::create_directories(tempFolder + "\\Old");
-    std::ofstream(program) << "old";
-    const HANDLE holder = CreateFileA(program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    std::vector<std::string> whileAsked;
-    script.onBox = [&] {
-        const bool written = FileExists(tempFolder + "\\Old\\Licence.txt");
-        whileAsked.push_back(std::to_string(form->NextButton.Enabled()) + (written ? " written" : " missing"));
-    };
-    script.answers = {ConfirmAnswer::Yes, ConfirmAnswer::No};
-    script.retries = {RetryAnswer::Cancel, RetryAnswer::Ignore};
-    Click(form->NextButton);
-    CloseHandle(holder);
-    EXPECT_EQ(script.boxes, std::vector<std::string>(2, "Files in use: These files are in use by another program:\r\n"
-                                                        "TorvekKel3.exe\r\n\r\nClose the program and press Retry. "
-                                                        "Ignore installs the other files and keeps the older versions "
-                                                        "of these."));
-    EXPECT_EQ(whileAsked, std::vector<std::string>(2, "0 missing"));
-    EXPECT_EQ(script.questions, (std::vector<std::string>{Question(), kAborted}));
-    EXPECT_EQ(script.errors, std::vector<std::string>{"These files could not be written:\r\nTorvekKel3.exe "
-                                                      "(in use by another program; the older copy is kept)"});
-    EXPECT_EQ(VisiblePages(), "FinishPage");
-    EXPECT_TRUE(FileExists(tempFolder + "\\Old\\Licence.txt"));
 }
 
 } // namespace
