@@ -109,16 +109,19 @@ void EnsureFolder(const std::string& folder, std::string& knownFolder) {
 }
 
 // A temporary copy (or an incomplete new file) that another program opened as soon as it was written
-// is deleted once that program lets go.
-void RemoveLeftover(const std::string& path) {
-    if (path.empty()) return;
-    for (int retry = 0; !platform::RemoveFile(path) && retry < kRetries; ++retry)
+// is deleted once that program lets go; false when it keeps it past the waits.
+bool RemoveLeftover(const std::string& path) {
+    for (int retry = 0; !path.empty() && !platform::RemoveFile(path); ++retry) {
+        if (retry == kRetries) return false;
         Services().Wait(kRetryPause);
+    }
+    return true;
 }
 
+// WriteResult::leftover stays set only for a copy that could not be deleted.
 platform::WriteResult WriteOnce(const std::string& path, const platform::ResourceData& data) {
     platform::WriteResult written = platform::WriteWholeFile(path, data.bytes, data.size);
-    RemoveLeftover(written.leftover);
+    if (RemoveLeftover(written.leftover)) written.leftover.clear();
     return written;
 }
 
@@ -128,13 +131,14 @@ bool LeftHeld(unsigned number) {
 }
 
 // A file the user left to the program holding it is tried once; read-only files, full disks and
-// missing folders do not change by waiting.
+// missing folders do not change by waiting; nor is a write tried again whose copy could not be
+// deleted: another try would leave another.
 platform::WriteResult WriteEntry(unsigned number, const std::string& path, const platform::ResourceData& data,
                                  Extraction& run) {
     platform::WriteResult written = WriteOnce(path, data);
     auto mayPass = [&] {
-        return written.failure == platform::WriteFailure::InUse ||
-               (written.failure == platform::WriteFailure::AccessDenied && run.waitOnDenial);
+        return written.leftover.empty() && (written.failure == platform::WriteFailure::InUse ||
+                                            (written.failure == platform::WriteFailure::AccessDenied && run.waitOnDenial));
     };
     for (int retry = 0; retry < kRetries && !LeftHeld(number) && mayPass(); ++retry) {
         Services().Wait(kRetryPause);
@@ -239,11 +243,12 @@ std::string ShortDiskText(std::uint64_t needed, std::uint64_t free) {
 }
 
 // A drive that cannot tell its free space does not hold the copy up: the report after copying still
-// names what did not fit.
-CopyStart CheckSpace() {
+// names what did not fit. The files are looked at again for each new measure (the user may have
+// deleted some).
+CopyStart CheckSpace(std::vector<Target>& targets) {
     auto& ui = Services();
-    for (;;) {
-        const std::uint64_t needed = SpaceNeeded(Targets());
+    for (;; targets = Targets()) {
+        const std::uint64_t needed = SpaceNeeded(targets);
         const auto free = platform::FreeDiskSpace(VolumeFolder(State().InstallFolder));
         if (!free || *free >= needed) return CopyStart::Go;
         if (ui.RetryBox(kShortDiskCaption, ShortDiskText(needed, *free), false) == RetryAnswer::Retry) continue;
@@ -283,10 +288,9 @@ std::string HeldFilesText(const std::vector<const Target*>& held) {
                   "older versions of these.";
 }
 
-CopyStart CheckHeldFiles() {
+CopyStart CheckHeldFiles(std::vector<Target>& targets) {
     auto& ui = Services();
-    for (;;) {
-        const std::vector<Target> targets = Targets();
+    for (;; targets = Targets()) {
         const auto held = HeldTargets(targets);
         if (held.empty()) return CopyStart::Go;
         const std::string text = HeldFilesText(held);
@@ -353,6 +357,7 @@ CopyStart CheckBeforeCopy() {
     State().HeldEntries.clear();
     // An unrooted folder is refused when extraction makes it, before any file is written.
     if (!IsRooted(State().InstallFolder)) return CopyStart::Go;
-    const CopyStart space = CheckSpace();
-    return space == CopyStart::Go ? CheckHeldFiles() : space;
+    std::vector<Target> targets = Targets();
+    const CopyStart space = CheckSpace(targets);
+    return space == CopyStart::Go ? CheckHeldFiles(targets) : space;
 }

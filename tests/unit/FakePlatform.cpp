@@ -199,8 +199,7 @@ bool RemoveFile(const std::string& path) {
 
 std::optional<std::uint64_t> FileSize(const std::string& path) {
     const auto file = world.files.find(path);
-    if (file == world.files.end()) return std::nullopt;
-    return file->second.size();
+    return file == world.files.end() ? std::nullopt : std::optional<std::uint64_t>(file->second.size());
 }
 
 std::optional<std::uint64_t> FreeDiskSpace(const std::string& folder) {
@@ -208,8 +207,11 @@ std::optional<std::uint64_t> FreeDiskSpace(const std::string& folder) {
     return world.freeSpace;
 }
 
-std::vector<std::string> ProgramsHolding(const std::vector<std::string>&) {
-    return world.holders;
+std::vector<std::string> ProgramsHolding(const std::vector<std::string>& paths) {
+    std::vector<std::string> programs;
+    for (const auto& path : paths)
+        if (world.holders.count(path)) programs.push_back(world.holders.at(path));
+    return programs;
 }
 
 std::string ExpandEnvironment(const std::string& text) {

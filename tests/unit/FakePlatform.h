@@ -46,7 +46,7 @@ struct World {
     NameMap<unsigned> heldUntil;      // held open until the clock says so; path + "~": its new copy is
     std::optional<std::uint64_t> freeSpace; // GetDiskFreeSpaceExA's answer (nothing: it fails)...
     std::string freeSpaceAsked;             // ...for this folder
-    std::vector<std::string> holders; // the programs the Restart Manager names
+    NameMap<std::string> holders;     // the program the Restart Manager names for a path
     std::multiset<std::string, NoCaseLess> folderLookups; // every folder asked about, once per question
     NameMap<Key> registry;            // "HKLM\Software\Torvek" (no trailing delimiter)
     NameSet uncreatableKeys;          // RegCreateKeyExA fails on these
@@ -90,7 +90,7 @@ public:
     std::vector<std::string> statuses;
     std::vector<std::string> errors;
     std::vector<std::string> questions;
-    std::vector<std::string> boxes; // "caption: text"
+    std::vector<std::string> boxes; // "caption: text", "caption (Ignore): text"
     std::deque<RetryAnswer> retryAnswers; // then Cancel
     std::deque<bool> cancelAnswers;       // then true
     int steps = 0;
@@ -104,8 +104,8 @@ public:
         questions.push_back(text);
         return answer;
     }
-    RetryAnswer RetryBox(const std::string& caption, const std::string& text, bool) override {
-        boxes.push_back(caption + ": " + text);
+    RetryAnswer RetryBox(const std::string& caption, const std::string& text, bool ignorable) override {
+        boxes.push_back(caption + (ignorable ? " (Ignore): " : ": ") + text);
         return Take(retryAnswers, RetryAnswer::Cancel);
     }
     bool CancelConfirmed() override { return Take(cancelAnswers, true); }
