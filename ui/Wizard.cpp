@@ -265,8 +265,9 @@ ConfirmAnswer Wizard::Confirm(const std::string& text) {
     return ShowConfirmDialog(Handle(), text);
 }
 
+// Once the program is ending (Cancel confirmed during a wait), a box still to come answers itself.
 RetryAnswer Wizard::RetryBox(const std::string& caption, const std::string& text, bool ignorable) {
-    return ShowRetryDialog(Handle(), caption, text, ignorable);
+    return terminated_ ? RetryAnswer::Cancel : ShowRetryDialog(Handle(), caption, text, ignorable);
 }
 
 // Woken by every message, which is handled at once: the windows repaint and Cancel answers throughout.

@@ -47,6 +47,7 @@ void Wizard::OnCancel() {
 }
 
 bool Wizard::CancelConfirmed() {
+    if (terminated_) return true;
     if (Confirm(kAborted) != ConfirmAnswer::Yes) return false;
     Terminate();
     return true;
