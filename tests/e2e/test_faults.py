@@ -12,8 +12,8 @@ import pytest
 from faultkit import KEPT, report_entries, skipped_report
 from harness import wait_until
 from installer import (ABORT_QUESTION, DISK_BOX, FINISH_BOXES, FOLDER_WIN, GROUP_UNIX, HELD_BOX, PRODUCT_KEY,
-                       REINSTALL_QUESTION, SHELL_FOLDERS, UNINSTALL_KEY, WIZARD, payload_files, same_file,
-                       space_figures)
+                       REINSTALL_QUESTION, SHELL_FOLDERS, UNINSTALL_KEY, UNTICKED, WIZARD, payload_files,
+                       same_file, space_figures)
 
 pytestmark = pytest.mark.fault
 
@@ -114,8 +114,8 @@ def test_disk_full(fault, tmpfs_drive):
         box = s.answer_report(DISK_BOX, button)
         s.that(f"the box gives the MB needed and free, nothing written ({figures.split(chr(10))}; {button})",
                figures in box and not any(tmpfs_drive.iterdir()))
-    s.equal("Cancel leaves the folder page", s.settled_state("Install", "visible=1 enabled=1 checked=0"),
-            "visible=1 enabled=1 checked=0")
+    s.equal("Cancel leaves the folder page, Back and Install usable",
+            (s.settled_state("Install", "visible=1 enabled=1 checked=0"), s.state("Back")), (UNTICKED, UNTICKED))
     s.equal("with the folder as chosen", s.folder_text(), "T:\\Torvek\\Pellum 3.9.8.7")
     s.focus_after("back on the folder page", [], "Button:Install")
     s.click("Cancel")

@@ -119,6 +119,7 @@ TEST_F(FilesTest, WrittenFilesHoldExactlyTheBytes) {
     const auto replaced = platform::WriteWholeFile(Path("TorvekKel3.exe"), "short", 5);
     EXPECT_EQ(WriteFailure::None, replaced.failure);
     EXPECT_TRUE(replaced.existed);
+    EXPECT_EQ("", replaced.leftover) << "the temporary copy has become the file";
     EXPECT_EQ("short", ReadBack(Path("TorvekKel3.exe"))) << "an existing file is replaced, not overlaid";
     EXPECT_EQ("someone else's", ReadBack(Path("~ts1.tmp")));
 

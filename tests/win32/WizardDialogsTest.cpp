@@ -125,14 +125,21 @@ TEST_F(RealDialogs, ConfirmTellsYesNoAndTheCloseBoxApart) {
 TEST_F(RealDialogs, RetryBoxAnswersByButtonKeyAndCloseBox) {
     std::string shown;
     const auto record = [&](HWND dialog) {
+        RECT retry, next;
+        GetWindowRect(GetDlgItem(dialog, IDRETRY), &retry);
+        GetWindowRect(GetNextDlgTabItem(dialog, GetDlgItem(dialog, IDRETRY), FALSE), &next);
         shown += TextOf(dialog) + (GetDlgItem(dialog, IDIGNORE) ? " with Ignore" : "") +
-                 (GetWindow(dialog, GW_OWNER) == form->Handle() ? ", owned; " : "; ");
+                 (GetWindow(dialog, GW_OWNER) == form->Handle() ? ", owned" : "") +
+                 (retry.right < next.left ? "; " : ", buttons overlapping; ");
     };
     DialogDriver enter([&](HWND dialog) { record(dialog), PressKey(VK_RETURN); });
     EXPECT_EQ(form->RetryBox("Files in use", "TorvekKel3.exe", true), RetryAnswer::Retry);
     DialogDriver escape([&](HWND dialog) { record(dialog), PressKey(VK_ESCAPE); });
     EXPECT_EQ(form->RetryBox("Not enough disk space", "Needed: 10.4 MB", false), RetryAnswer::Cancel);
-    DialogDriver ignore([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDIGNORE, 0); });
+    DialogDriver ignore([](HWND dialog) { // another system command is no answer
+        PostMessageA(dialog, WM_SYSCOMMAND, SC_RESTORE, 0);
+        PostMessageA(dialog, WM_COMMAND, IDIGNORE, 0);
+    });
     EXPECT_EQ(form->RetryBox("Files in use", "TorvekKel3.exe", true), RetryAnswer::Ignore);
     DialogDriver closeBox([](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); });
     EXPECT_EQ(form->RetryBox("Files in use", "TorvekKel3.exe", true), RetryAnswer::Cancel);
