@@ -22,7 +22,8 @@ bool HasDrive(const std::string& path) {
     return path.size() >= 2 && path[1] == ':';
 }
 
-// "C:", or "\\server\share" for a network path; empty when the path names no drive.
+} // namespace
+
 std::string DrivePart(const std::string& path) {
     if (HasDrive(path)) return path.substr(0, 2);
     if (!IsUncPath(path)) return {};
@@ -36,8 +37,6 @@ bool IsRooted(const std::string& path) {
     return (HasDrive(path) && path.size() >= 3 && path[2] == '\\') || (!path.empty() && path[0] == '\\');
 }
 
-} // namespace
-
 InstallState& State() {
     return state;
 }
@@ -50,6 +49,7 @@ void ResetInstallState() {
     state.ExpandableInstallPath.clear();
     state.Associations.reset();
     state.SkippedEntries.clear();
+    state.HeldEntries.clear();
 }
 
 void AssociationTableDeleter::operator()(FileAssociation* table) const {
@@ -88,11 +88,14 @@ void FolderChosen(const std::string& folder) {
     state.InstallFolder = ApplySuffix(IncludeTrailingDelimiter(folder));
 }
 
+std::string FinalFolder(const std::string& folderText) {
+    return IncludeTrailingDelimiter(ApplySuffix(folderText));
+}
+
 void FinaliseFolder(const std::string& folderText) {
-    state.InstallFolder = ApplySuffix(folderText);
+    state.InstallFolder = FinalFolder(folderText);
     // Not checked on purpose: a folder that cannot be made shows up as files that cannot be written.
     ForceDirectories(state.InstallFolder);
-    state.InstallFolder = IncludeTrailingDelimiter(state.InstallFolder);
 }
 
 void InitInstallState() {

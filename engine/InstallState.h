@@ -33,6 +33,9 @@ struct InstallState {
     std::string ExpandableInstallPath;
     AssociationTable Associations; // present only while the association page is open
     std::vector<SkippedEntry> SkippedEntries;
+    // Entries another program held when the copy started, left to it by the user's Ignore: each is
+    // tried once, not waited for.
+    std::vector<unsigned> HeldEntries;
 };
 
 // The process-wide record, alive until the process ends.
@@ -49,6 +52,10 @@ std::string DefaultFolder();
 std::string ApplySuffix(const std::string& folder);
 void ProposeFreshFolder();
 void FolderChosen(const std::string& folder);
+// The folder the install goes to, from the folder box's text: the suffix rule applied, ending with "\".
+// Nothing is made.
+std::string FinalFolder(const std::string& folderText);
+// FinalFolder becomes InstallFolder, and its tree is made.
 void FinaliseFolder(const std::string& folderText);
 void InitInstallState();
 
@@ -68,3 +75,8 @@ bool ForceDirectories(const std::string& folder);
 
 // Everything before the last "\" (empty when there is none).
 std::string FolderPart(const std::string& path);
+
+// "C:", or "\\server\share" for a network path; empty when the path names no drive.
+std::string DrivePart(const std::string& path);
+// A drive's root or a network path: a name that does not depend on the current folder.
+bool IsRooted(const std::string& path);

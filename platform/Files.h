@@ -1,7 +1,11 @@
 #pragma once
 // Folders and files. Paths are ANSI strings with "\" as separator.
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -33,8 +37,14 @@ enum class WriteFailure {
 };
 
 struct WriteResult {
-    WriteFailure failure = WriteFailure::None;
-    bool existed = false; // a file was there before: replaced, or on failure kept byte for byte
+    WriteResult(WriteFailure failure = WriteFailure::None, bool existed = false, std::string leftover = {})
+        : failure(failure), existed(existed), leftover(std::move(leftover)) {}
+    WriteFailure failure;
+    bool existed; // a file was there before: replaced, or on failure kept byte for byte
+    // A temporary copy (or an incomplete new file) that could not be deleted again, because another
+    // program (a scanner) opened it as soon as it was written: the caller removes it once that program
+    // lets go.
+    std::string leftover;
 };
 
 // Writes a whole file from the caller's buffer (one WriteFile, no copy), all or nothing:
@@ -45,6 +55,26 @@ struct WriteResult {
 //   the temporary file is deleted and the old file stays as it was. A read-only file is not replaced,
 //   nor one in a folder whose path leaves no room for the temporary copy's name (PathTooLong).
 WriteResult WriteWholeFile(const std::string& path, const void* bytes, std::size_t size);
+
+// The old file opened for writing, exclusively, as its replacement will open it, and closed again
+// untouched: ReadOnly, InUse (another program holds it), AccessDenied, ..., or None when it can be
+// replaced now.
+WriteFailure CheckReplaceable(const std::string& path);
+
+// DeleteFileA; false on any failure.
+bool RemoveFile(const std::string& path);
+
+// GetFileAttributesExA: the size of an existing file, nothing for a folder or a missing path.
+std::optional<std::uint64_t> FileSize(const std::string& path);
+
+// GetDiskFreeSpaceExA on an existing folder: the bytes this user may still write on its volume (quotas
+// counted; a mount point or a share counts as its own volume), whole above 4 GB. Nothing when the system
+// cannot tell.
+std::optional<std::uint64_t> FreeDiskSpace(const std::string& folder);
+
+// The programs the system's Restart Manager names as holding any of these files, each name once, in
+// its order; empty where it cannot tell (no Restart Manager before Vista; Wine's knows nothing).
+std::vector<std::string> ProgramsHolding(const std::vector<std::string>& paths);
 
 // ExpandEnvironmentStringsA; the text unchanged when expansion fails.
 std::string ExpandEnvironment(const std::string& text);

@@ -33,26 +33,47 @@ void Place(HWND dialog, int id, int x, int y, int width, int height) {
     ::SetWindowPos(::GetDlgItem(dialog, id), nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+struct BoxButton {
+    int id;
+    const char* text;
+};
+
+const BoxButton kYesNo[] = {{IDYES, "&Yes"}, {IDNO, "&No"}};
+const BoxButton kRetryIgnoreCancel[] = {{IDRETRY, "&Retry"}, {IDIGNORE, "&Ignore"}, {IDCANCEL, "Cancel"}};
+const BoxButton kRetryCancel[] = {{IDRETRY, "&Retry"}, {IDCANCEL, "Cancel"}};
+
+// What a box made from a template shows: its text and icon, its buttons left to right (the first is the
+// default), and what Escape (IDCANCEL where no button has that id) and the close box answer.
+struct BoxContent {
+    const char* text;
+    LPCSTR icon;
+    const BoxButton* buttons;
+    int count;
+    INT_PTR escape;
+    INT_PTR close;
+};
+
 // Message-box shape: icon left of the text, the buttons centred below, the whole centred on the screen.
-void LayOutConfirm(HWND dialog, const char* text) {
+void LayOutBox(HWND dialog, const BoxContent& box) {
     const int dpi = gdi::ScreenDpi();
     const int margin = gdi::Scale(12, dpi), gap = gdi::Scale(8, dpi);
     const int buttonWidth = gdi::Scale(75, dpi), buttonHeight = gdi::Scale(25, dpi);
     const int icon = ::GetSystemMetrics(SM_CXICON);
-    ::SendDlgItemMessageA(dialog, kIconId, STM_SETICON,
-                          reinterpret_cast<WPARAM>(::LoadIconA(nullptr, IDI_QUESTION)), 0);
-    ::SetDlgItemTextA(dialog, kTextId, text);
+    ::SendDlgItemMessageA(dialog, kIconId, STM_SETICON, reinterpret_cast<WPARAM>(::LoadIconA(nullptr, box.icon)), 0);
+    ::SetDlgItemTextA(dialog, kTextId, box.text);
     const SIZE textSize =
-        MeasureText(::GetDlgItem(dialog, kTextId), text, ::GetSystemMetrics(SM_CXSCREEN) / 2);
+        MeasureText(::GetDlgItem(dialog, kTextId), box.text, ::GetSystemMetrics(SM_CXSCREEN) / 2);
 
+    const int buttonsWidth = box.count * buttonWidth + (box.count - 1) * gap;
     const int content = std::max<int>(icon, textSize.cy);
-    const int width = std::max<int>(3 * margin + icon + textSize.cx, 2 * margin + 2 * buttonWidth + gap);
+    const int width = std::max<int>(3 * margin + icon + textSize.cx, 2 * margin + buttonsWidth);
     const int height = 3 * margin + content + buttonHeight;
     Place(dialog, kIconId, margin, margin, icon, icon);
     Place(dialog, kTextId, 2 * margin + icon, margin + (content - textSize.cy) / 2, textSize.cx, textSize.cy);
-    const int buttonsLeft = (width - 2 * buttonWidth - gap) / 2, buttonsTop = 2 * margin + content;
-    Place(dialog, IDYES, buttonsLeft, buttonsTop, buttonWidth, buttonHeight);
-    Place(dialog, IDNO, buttonsLeft + buttonWidth + gap, buttonsTop, buttonWidth, buttonHeight);
+    const int buttonsLeft = (width - buttonsWidth) / 2, buttonsTop = 2 * margin + content;
+    for (int i = 0; i < box.count; ++i)
+        Place(dialog, box.buttons[i].id, buttonsLeft + i * (buttonWidth + gap), buttonsTop, buttonWidth,
+              buttonHeight);
 
     const RECT frame = Centred(
         ScreenSize(), FrameSize(width, height, static_cast<DWORD>(::GetWindowLongPtrA(dialog, GWL_STYLE)),
@@ -61,29 +82,46 @@ void LayOutConfirm(HWND dialog, const char* text) {
                    SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Results start at 1: DialogBox reports its own failures as 0 and -1.
-INT_PTR Result(ConfirmAnswer answer) {
-    return static_cast<INT_PTR>(answer) + 1;
-}
-
 // The close box arrives as SC_CLOSE before the dialog manager turns it into IDCANCEL, which is
 // also what Escape sends; catching it here keeps the two apart.
-INT_PTR CALLBACK ConfirmProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK BoxProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    const auto* box = reinterpret_cast<const BoxContent*>(::GetWindowLongPtrA(dialog, DWLP_USER));
     switch (message) {
-    case WM_INITDIALOG: LayOutConfirm(dialog, reinterpret_cast<const char*>(lParam)); return TRUE;
+    case WM_INITDIALOG:
+        ::SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        LayOutBox(dialog, *reinterpret_cast<const BoxContent*>(lParam));
+        return TRUE;
     case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) != SC_CLOSE) return FALSE;
-        ::EndDialog(dialog, Result(ConfirmAnswer::Closed));
+        if (!box || (wParam & 0xFFF0) != SC_CLOSE) return FALSE;
+        ::EndDialog(dialog, box->close);
         return TRUE;
     case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDYES: ::EndDialog(dialog, Result(ConfirmAnswer::Yes)); return TRUE;
-        case IDNO:
-        case IDCANCEL: ::EndDialog(dialog, Result(ConfirmAnswer::No)); return TRUE;
-        }
-        return FALSE;
+        if (!box) return FALSE;
+        for (int i = 0; i < box->count; ++i)
+            if (LOWORD(wParam) == box->buttons[i].id) {
+                ::EndDialog(dialog, box->buttons[i].id);
+                return TRUE;
+            }
+        if (LOWORD(wParam) != IDCANCEL) return FALSE;
+        ::EndDialog(dialog, box->escape);
+        return TRUE;
     }
     return FALSE;
+}
+
+// A modal box owned by `owner`, made from an in-memory template: its pressed button's id, or the
+// escape or close answer; 0 or -1 when it could not be shown.
+INT_PTR ShowBox(HWND owner, const char* caption, const BoxContent& box) {
+    DialogTemplate dialog(DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, static_cast<WORD>(2 + box.count),
+                          caption);
+    dialog.Item(SS_ICON, kIconId, kStaticAtom, "");
+    dialog.Item(SS_LEFT | SS_NOPREFIX, kTextId, kStaticAtom, "");
+    for (int i = 0; i < box.count; ++i)
+        dialog.Item(i ? BS_PUSHBUTTON | WS_TABSTOP : BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP,
+                    static_cast<WORD>(box.buttons[i].id), kButtonAtom, box.buttons[i].text);
+    ModalScope others(owner);
+    return ::DialogBoxIndirectParamA(::GetModuleHandleA(nullptr), dialog.Get(), owner, BoxProcedure,
+                                     reinterpret_cast<LPARAM>(&box));
 }
 
 // Only the monitor's size counts, not where it sits: the browser has always been placed that way.
@@ -182,18 +220,20 @@ void ShowErrorDialog(const std::string& text) {
 
 ConfirmAnswer ShowConfirmDialog(HWND owner, const std::string& text) {
     if (script) return script->Answer(text);
-    DialogTemplate dialog(DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 4, "Confirm");
-    dialog.Item(SS_ICON, kIconId, kStaticAtom, "");
-    dialog.Item(SS_LEFT | SS_NOPREFIX, kTextId, kStaticAtom, "");
-    dialog.Item(BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, IDYES, kButtonAtom, "&Yes");
-    dialog.Item(BS_PUSHBUTTON | WS_TABSTOP, IDNO, kButtonAtom, "&No");
-    ModalScope others(owner);
-    const INT_PTR result =
-        ::DialogBoxIndirectParamA(::GetModuleHandleA(nullptr), dialog.Get(), owner, ConfirmProcedure,
-                                  reinterpret_cast<LPARAM>(text.c_str()));
-    if (result == Result(ConfirmAnswer::Yes)) return ConfirmAnswer::Yes;
-    if (result == Result(ConfirmAnswer::No)) return ConfirmAnswer::No;
+    const INT_PTR result = ShowBox(owner, "Confirm", {text.c_str(), IDI_QUESTION, kYesNo, 2, IDNO, IDCLOSE});
+    if (result == IDYES) return ConfirmAnswer::Yes;
+    if (result == IDNO) return ConfirmAnswer::No;
     return ConfirmAnswer::Closed;
+}
+
+RetryAnswer ShowRetryDialog(HWND owner, const std::string& caption, const std::string& text, bool ignorable) {
+    if (script) return script->AnswerRetry(caption, text);
+    const BoxContent box{text.c_str(), IDI_WARNING, ignorable ? kRetryIgnoreCancel : kRetryCancel, ignorable ? 3 : 2,
+                         IDCANCEL, IDCANCEL};
+    const INT_PTR result = ShowBox(owner, caption.c_str(), box);
+    if (result == IDRETRY) return RetryAnswer::Retry;
+    if (result == IDIGNORE) return RetryAnswer::Ignore;
+    return RetryAnswer::Cancel;
 }
 
 std::optional<std::string> BrowseForFolder(HWND mainWindow) {

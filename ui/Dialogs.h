@@ -13,6 +13,7 @@ public:
     virtual ~DialogScript() = default;
     virtual void ErrorShown(const std::string& text) = 0;
     virtual ConfirmAnswer Answer(const std::string& text) = 0;
+    virtual RetryAnswer AnswerRetry(const std::string&, const std::string&) { return RetryAnswer::Cancel; }
     // The folder the browser returns; empty means the user cancelled.
     virtual std::optional<std::string> ChooseFolder() { return std::nullopt; }
 };
@@ -59,6 +60,10 @@ void ShowErrorDialog(const std::string& text);
 // Caption "Confirm", question icon, "&Yes" (default) and "&No". Escape answers No; the close box
 // answers neither (Closed). Owned by `owner`, centred on the screen.
 ConfirmAnswer ShowConfirmDialog(HWND owner, const std::string& text);
+
+// Caption as given, warning icon, "&Retry" (default), "&Ignore" when `ignorable`, and "Cancel", which
+// Escape and the close box also answer. Owned by `owner`, centred on the screen.
+RetryAnswer ShowRetryDialog(HWND owner, const std::string& caption, const std::string& text, bool ignorable);
 
 // The shell's folder browser, prompt "Select Directory", centred on the monitor nearest `mainWindow`.
 // The chosen folder, or nothing when the user cancels.

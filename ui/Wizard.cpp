@@ -265,6 +265,20 @@ ConfirmAnswer Wizard::Confirm(const std::string& text) {
     return ShowConfirmDialog(Handle(), text);
 }
 
+// Once the program is ending (Cancel confirmed during a wait), a box still to come answers itself.
+RetryAnswer Wizard::RetryBox(const std::string& caption, const std::string& text, bool ignorable) {
+    return terminated_ ? RetryAnswer::Cancel : ShowRetryDialog(Handle(), caption, text, ignorable);
+}
+
+// Woken by every message, which is handled at once: the windows repaint and Cancel answers throughout.
+void Wizard::Wait(unsigned milliseconds) {
+    const DWORD start = ::GetTickCount();
+    for (DWORD passed = 0; passed < milliseconds; passed = ::GetTickCount() - start) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - passed, QS_ALLINPUT);
+        PumpMessages();
+    }
+}
+
 void Wizard::Terminate() {
     terminated_ = true;
     ::PostQuitMessage(0);

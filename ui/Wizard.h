@@ -66,6 +66,9 @@ public:
     void PumpMessages() override;
     void ErrorDialog(const std::string& text) override;
     ConfirmAnswer Confirm(const std::string& text) override;
+    RetryAnswer RetryBox(const std::string& caption, const std::string& text, bool ignorable) override;
+    bool CancelConfirmed() override;
+    void Wait(unsigned milliseconds) override;
     void Terminate();
 
     // Handlers.
@@ -142,6 +145,7 @@ private:
     void AssociationsDone();
     void FinishStep();
     void ReinstallStep();
+    bool CopyMayStart();
     void CopyFiles(Panel& shownPage);
     void ReportSkippedFiles();
     bool RefuseFolder(const std::string& folder, bool checkLength);

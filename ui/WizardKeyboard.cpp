@@ -88,8 +88,10 @@ void Wizard::OnActivate(bool active) {
         if (Usable(::GetFocus())) lastFocus_ = ::GetFocus();
         return;
     }
-    const HWND target = Usable(lastFocus_) ? lastFocus_ : FirstUsableControl();
-    if (target) FocusControl(target);
+    if (Usable(lastFocus_))
+        FocusControl(lastFocus_);
+    else // disabled meanwhile (Next, while a box asks before the copy): it takes the focus back later
+        KeepFocusUsable();
 }
 
 // WM_NEXTDLGCTL: the control in wParam when lParam says so, else the next (wParam 0) or previous tab stop.

@@ -43,7 +43,14 @@ void Wizard::OnBack() {
 
 void Wizard::OnCancel() {
     if (terminated_) return;
-    if (Confirm(kAborted) == ConfirmAnswer::Yes) Terminate();
+    CancelConfirmed();
+}
+
+bool Wizard::CancelConfirmed() {
+    if (terminated_) return true;
+    if (Confirm(kAborted) != ConfirmAnswer::Yes) return false;
+    Terminate();
+    return true;
 }
 
 void Wizard::OnBrowse() {
@@ -122,7 +129,14 @@ void Wizard::BackToAgreementPage() {
 }
 
 void Wizard::InstallStep() {
+    // A folder that cannot hold the product is refused first; then nothing is made or written before the
+    // checks let the copy start. Either way the folder page stays, for another folder.
     if (RefuseFolder(ApplySuffix(FolderBox.Text()), true)) return;
+    State().InstallFolder = FinalFolder(FolderBox.Text());
+    if (!CopyMayStart()) {
+        --State().WizardPage;
+        return;
+    }
     FinaliseFolder(FolderBox.Text());
     CopyFiles(FolderPage);
     FileTypesPage.Show();
@@ -159,6 +173,10 @@ void Wizard::ReinstallStep() {
         return;
     }
     if (RefuseFolder(State().InstallFolder, false)) return;
+    if (!CopyMayStart()) {
+        --State().WizardPage;
+        return;
+    }
     CopyFiles(WelcomePage);
     FinishPage.Show();
     BackButton.Disable();
@@ -166,6 +184,21 @@ void Wizard::ReinstallStep() {
     NextButton.Enable();
     NextButton.SetText("Finish");
     PumpMessages();
+}
+
+// The checks before the copy (CheckBeforeCopy: free space, files held), with the buttons that could
+// start a second step or change the folder disabled while their boxes and waits run, and as they were
+// afterwards. A Cancel confirmed meanwhile ends the program before anything is written.
+bool Wizard::CopyMayStart() {
+    const bool fresh = Fresh();
+    BackButton.Disable();
+    NextButton.Disable();
+    if (fresh) BrowseButton.Disable();
+    const CopyStart start = CheckBeforeCopy();
+    BackButton.SetEnabled(fresh);
+    NextButton.Enable();
+    if (fresh) BrowseButton.Enable();
+    return start == CopyStart::Go && !terminated_;
 }
 
 // The copying page in place of the page shown: only Cancel stays usable while the files and the

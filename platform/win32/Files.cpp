@@ -55,21 +55,8 @@ WriteFailure WriteAndClose(win32::ScopedFile file, const void* bytes, std::size_
 WriteResult WriteNew(HANDLE created, const std::string& path, const void* bytes, std::size_t size) {
     const WriteFailure failure = WriteAndClose(win32::ScopedFile(created), bytes, size, false);
     // Never leave a truncated file behind that looks installed.
-    if (failure != WriteFailure::None) ::DeleteFileA(path.c_str());
+    if (failure != WriteFailure::None && !::DeleteFileA(path.c_str())) return {failure, false, path};
     return {failure, false};
-}
-
-// The old file is opened for writing and closed again, untouched: a file another program holds, or one
-// we may not write, is then refused before its new copy is written out for nothing.
-WriteFailure CheckReplaceable(const std::string& path) {
-    const DWORD attributes = Attributes(path);
-    // Windows refuses to replace a read-only file; Wine running as root does not, so the attribute is
-    // asked first and the behaviour is Windows' everywhere.
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        return WriteFailure::ReadOnly;
-    win32::ScopedFile probe(
-        ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    return probe.Valid() ? WriteFailure::None : FailureOf(::GetLastError());
 }
 
 // New content beside the old file, then one rename over it: until the rename, the old file is as it
@@ -86,11 +73,42 @@ WriteResult Replace(const std::string& path, const void* bytes, std::size_t size
     if (failure == WriteFailure::None &&
         !::MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         failure = FailureOf(::GetLastError());
-    if (failure != WriteFailure::None) ::DeleteFileA(temporary);
+    if (failure != WriteFailure::None && !::DeleteFileA(temporary)) return {failure, true, temporary};
     return {failure, true};
 }
 
 } // namespace
+
+// The old file is opened for writing and closed again, untouched: a file another program holds, or one
+// we may not write, is then refused before its new copy is written out for nothing.
+WriteFailure CheckReplaceable(const std::string& path) {
+    const DWORD attributes = Attributes(path);
+    // Windows refuses to replace a read-only file; Wine running as root does not, so the attribute is
+    // asked first and the behaviour is Windows' everywhere.
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return WriteFailure::ReadOnly;
+    win32::ScopedFile probe(
+        ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    return probe.Valid() ? WriteFailure::None : FailureOf(::GetLastError());
+}
+
+bool RemoveFile(const std::string& path) {
+    return ::DeleteFileA(path.c_str()) != FALSE;
+}
+
+std::optional<std::uint64_t> FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::nullopt;
+    return (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+}
+
+std::optional<std::uint64_t> FreeDiskSpace(const std::string& folder) {
+    ULARGE_INTEGER available;
+    if (!::GetDiskFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr)) return std::nullopt;
+    return available.QuadPart;
+}
 
 std::string SystemDirectory() {
     char buffer[kPathBufferLength];

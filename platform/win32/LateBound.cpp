@@ -1,6 +1,7 @@
 #include "platform/win32/LateBound.h"
 
 #include "platform/Error.h"
+#include "platform/Files.h"
 
 #include <shellapi.h>
 
@@ -83,6 +84,52 @@ bool SetDefaultDllDirectories(DWORD directories) {
         Lookup<decltype(::SetDefaultDllDirectories)>(kKernel32, "SetDefaultDllDirectories");
     return function && function(directories);
 }
+
+namespace {
+
+// Not a KnownDLL: loaded by its full path, so no other folder is ever searched for it, whether or not
+// SetDefaultDllDirectories was available. Loaded once, on the first call, and kept.
+HMODULE RestartManager() {
+    static const HMODULE module = [] {
+        const std::string system = SystemDirectory();
+        return system.empty() ? nullptr : ::LoadLibraryA((system + "\\rstrtmgr.dll").c_str());
+    }();
+    return module;
+}
+
+template <typename Function> Function* FromRestartManager(const char* name) {
+    const FARPROC found = RestartManager() ? ::GetProcAddress(RestartManager(), name) : nullptr;
+    return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(found));
+}
+
+} // namespace
+
+#define RESTART_MANAGER(name)                                                                           \
+    static auto* const function = FromRestartManager<decltype(::name)>(#name);                          \
+    if (!function) return ERROR_PROC_NOT_FOUND
+
+DWORD RmStartSession(DWORD* session, DWORD flags, WCHAR key[]) {
+    RESTART_MANAGER(RmStartSession);
+    return function(session, flags, key);
+}
+
+DWORD RmRegisterResources(DWORD session, UINT files, LPCWSTR names[], UINT processes,
+                          RM_UNIQUE_PROCESS applications[], UINT services, LPCWSTR serviceNames[]) {
+    RESTART_MANAGER(RmRegisterResources);
+    return function(session, files, names, processes, applications, services, serviceNames);
+}
+
+DWORD RmGetList(DWORD session, UINT* needed, UINT* count, RM_PROCESS_INFO found[], LPDWORD reasons) {
+    RESTART_MANAGER(RmGetList);
+    return function(session, needed, count, found, reasons);
+}
+
+DWORD RmEndSession(DWORD session) {
+    RESTART_MANAGER(RmEndSession);
+    return function(session);
+}
+
+#undef RESTART_MANAGER
 
 #undef LATE_BOUND
 

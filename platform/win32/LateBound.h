@@ -8,6 +8,7 @@
 #include "platform/win32/Win32.h"
 
 #include <objbase.h>
+#include <restartmanager.h>
 #include <shlobj.h>
 
 namespace platform::win32::late {
@@ -26,5 +27,13 @@ HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
 
 // Optional: false where the system lacks the function (Windows before the 2011 loader update).
 bool SetDefaultDllDirectories(DWORD directories);
+
+// Optional, from the system folder's rstrtmgr.dll (asked for only when a file is found held):
+// ERROR_PROC_NOT_FOUND where the system has no Restart Manager (Windows before Vista).
+DWORD RmStartSession(DWORD* session, DWORD flags, WCHAR key[]);
+DWORD RmRegisterResources(DWORD session, UINT files, LPCWSTR names[], UINT processes,
+                          RM_UNIQUE_PROCESS applications[], UINT services, LPCWSTR serviceNames[]);
+DWORD RmGetList(DWORD session, UINT* needed, UINT* count, RM_PROCESS_INFO found[], LPDWORD reasons);
+DWORD RmEndSession(DWORD session);
 
 } // namespace platform::win32::late

@@ -160,11 +160,11 @@ class FaultScene(Scene):
         if folder:
             self.drv("set-text", WIZARD, "Edit", 1, folder)
 
-    def answer_report(self, caption):
-        """The text of the report with this caption, answered with OK after a screenshot of it."""
+    def answer_report(self, caption, button="OK"):
+        """The text of the report or box with this caption, answered with the button after a screenshot."""
         if self.drv.wait_window(caption, 20000):
             self.shot(f"report-{caption}", captions=(caption,))
-        return self.drv.answer(caption, "OK", 20000)
+        return self.drv.answer(caption, button, 20000)
 
     def wizard_survives(self, what, report):
         """After the report closed, a wizard button read back (see Scene.dialog_gone) puts the check after

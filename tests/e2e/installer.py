@@ -2,6 +2,7 @@
 sources, and a Scene: one scenario's prefix, driver, checks and screenshots with the steps every suite
 shares (start Setup.exe, click through, read the registry back, compare the installed files)."""
 import filecmp
+import math
 import os
 import pwd
 import re
@@ -28,6 +29,8 @@ ASSOCIATIONS = [
 ]
 FINISH_BOXES = ("Start Torvek Pellum", "Start Help File", "Create Desktop Icon")
 ABORT_QUESTION = "Aborted by user?"
+HELD_BOX = "Files in use"
+DISK_BOX = "Not enough disk space"
 REINSTALL_QUESTION = "Are you sure you want reinstall existing copy?\nPath: "
 UNTICKED = "visible=1 enabled=1 checked=0"
 TICKED = "visible=1 enabled=1 checked=1"
@@ -38,6 +41,11 @@ USER = pwd.getpwuid(os.getuid()).pw_name  # the prefix's user folder is named as
 def payload_files(payload):
     """Every payload file, as the catalogue path with "/", sorted."""
     return sorted(str(p.relative_to(payload)) for p in Path(payload).rglob("*") if p.is_file())
+
+
+def space_figures(needed, free):
+    """The disk box's figures: megabytes of 2^20 bytes to a tenth, needed rounded up, free rounded down."""
+    return f"Needed: {math.ceil(needed * 10 / 2**20) / 10:.1f} MB\nFree: {math.floor(free * 10 / 2**20) / 10:.1f} MB"
 
 
 def same_file(a, b):

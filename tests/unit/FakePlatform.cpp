@@ -164,6 +164,11 @@ bool CreateDirectory(const std::string& path) {
     return true;
 }
 
+static bool HeldNow(const std::string& path) {
+    const auto holder = world.heldUntil.find(path);
+    return holder != world.heldUntil.end() && world.clock < holder->second;
+}
+
 // All or nothing, as the real one: an old file changes only when the new content is complete.
 WriteResult WriteWholeFile(const std::string& path, const void* bytes, std::size_t size) {
     if (!FolderThere(fake::Parent(path))) return {WriteFailure::NoFolder, false};
@@ -171,11 +176,42 @@ WriteResult WriteWholeFile(const std::string& path, const void* bytes, std::size
     const bool existed = world.files.count(path) > 0;
     if (existed && world.readOnlyFiles.count(path)) return {WriteFailure::ReadOnly, true};
     if (existed && world.tooLongToReplace.count(path)) return {WriteFailure::PathTooLong, true};
-    if (world.filesInUse.count(path)) return {WriteFailure::InUse, existed};
+    if (world.filesInUse.count(path) || HeldNow(path)) return {WriteFailure::InUse, existed};
     world.writeSources.push_back(bytes);
+    if (existed && HeldNow(path + "~")) { // a scanner opened the new copy: it cannot replace nor be deleted
+        world.files[path + "~"] = std::string(static_cast<const char*>(bytes), size);
+        return {WriteFailure::InUse, true, path + "~"};
+    }
     if (world.diskFullAt.count(path)) return {WriteFailure::DiskFull, existed};
     world.files[path] = std::string(static_cast<const char*>(bytes), size);
     return {WriteFailure::None, existed};
+}
+
+WriteFailure CheckReplaceable(const std::string& path) {
+    if (world.readOnlyFiles.count(path)) return WriteFailure::ReadOnly;
+    if (world.filesInUse.count(path) || HeldNow(path)) return WriteFailure::InUse;
+    return WriteFailure::None;
+}
+
+bool RemoveFile(const std::string& path) {
+    return !HeldNow(path) && world.files.erase(path) > 0;
+}
+
+std::optional<std::uint64_t> FileSize(const std::string& path) {
+    const auto file = world.files.find(path);
+    return file == world.files.end() ? std::nullopt : std::optional<std::uint64_t>(file->second.size());
+}
+
+std::optional<std::uint64_t> FreeDiskSpace(const std::string& folder) {
+    world.freeSpaceAsked = folder;
+    return world.freeSpace;
+}
+
+std::vector<std::string> ProgramsHolding(const std::vector<std::string>& paths) {
+    std::vector<std::string> programs;
+    for (const auto& path : paths)
+        if (world.holders.count(path)) programs.push_back(world.holders.at(path));
+    return programs;
 }
 
 std::string ExpandEnvironment(const std::string& text) {

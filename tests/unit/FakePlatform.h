@@ -2,8 +2,10 @@
 // An in-memory Windows for the engine's unit tests: files and folders, a registry tree with value
 // types, the installer's resources, and switches that make chosen calls fail.
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -40,6 +42,11 @@ struct World {
     NameSet failingFolders;           // CreateDirectoryA fails on these
     NameSet diskFullAt;               // writing this path runs out of disk space
     NameSet tooLongToReplace;         // an existing file here has no room beside it for a temporary name
+    unsigned clock = 0;               // milliseconds, moved on only by the wizard's Wait
+    NameMap<unsigned> heldUntil;      // held open until the clock says so; path + "~": its new copy is
+    std::optional<std::uint64_t> freeSpace; // GetDiskFreeSpaceExA's answer (nothing: it fails)...
+    std::string freeSpaceAsked;             // ...for this folder
+    NameMap<std::string> holders;     // the program the Restart Manager names for a path
     std::multiset<std::string, NoCaseLess> folderLookups; // every folder asked about, once per question
     NameMap<Key> registry;            // "HKLM\Software\Torvek" (no trailing delimiter)
     NameSet uncreatableKeys;          // RegCreateKeyExA fails on these
@@ -84,6 +91,9 @@ public:
     std::vector<std::string> statuses;
     std::vector<std::string> errors;
     std::vector<std::string> questions;
+    std::vector<std::string> boxes; // "caption: text", "caption (Ignore): text"
+    std::deque<RetryAnswer> retryAnswers; // then Cancel
+    std::deque<bool> cancelAnswers;       // then true
     int steps = 0;
     int pumps = 0;
     ConfirmAnswer answer = ConfirmAnswer::Yes;
@@ -94,6 +104,19 @@ public:
     ConfirmAnswer Confirm(const std::string& text) override {
         questions.push_back(text);
         return answer;
+    }
+    RetryAnswer RetryBox(const std::string& caption, const std::string& text, bool ignorable) override {
+        boxes.push_back(caption + (ignorable ? " (Ignore): " : ": ") + text);
+        return Take(retryAnswers, RetryAnswer::Cancel);
+    }
+    bool CancelConfirmed() override { return Take(cancelAnswers, true); }
+    void Wait(unsigned milliseconds) override { TheWorld().clock += milliseconds; }
+
+private:
+    template <class T> static T Take(std::deque<T>& answers, T last) {
+        const T next = answers.empty() ? last : answers.front();
+        if (!answers.empty()) answers.pop_front();
+        return next;
     }
 };
 

@@ -108,7 +108,7 @@ TEST_F(FolderRules, ForceDirectoriesReportsFailureBelowAFileOrOnAMissingDrive) {
 
 // Unit tests run many installs in one process; each starts from a new process's state.
 TEST_F(FolderRules, ResettingTheStateForgetsTheWholeRun) {
-    State() = {InstallMode::Reinstall, 4, "C:\\X\\", "X.exe", "%X%", {}, {{1, "a", "b"}}};
+    State() = {InstallMode::Reinstall, 4, "C:\\X\\", "X.exe", "%X%", {}, {{1, "a", "b"}}, {1}};
     BuildAssociations();
     ResetInstallState();
     EXPECT_EQ(State().InstallMode, InstallMode::Fresh);
@@ -116,6 +116,7 @@ TEST_F(FolderRules, ResettingTheStateForgetsTheWholeRun) {
     EXPECT_EQ(State().InstallFolder + State().MainFileName + State().ExpandableInstallPath, "");
     EXPECT_FALSE(State().Associations);
     EXPECT_TRUE(State().SkippedEntries.empty());
+    EXPECT_TRUE(State().HeldEntries.empty());
 }
 
 // A network folder: the share is where the tree starts, like a drive; only the folders below it are made.

@@ -139,6 +139,36 @@ TEST_F(Extraction, FilesThatCannotBeWrittenAreReportedWithTheirReason) {
     EXPECT_TRUE(ui.errors.empty()); // the wizard reports the list once, after the records
 }
 
+// A holder that lets go within about two seconds (a scanner, a program closing) costs a wait, not the
+// file, and a new copy it caught is deleted once it lets go; a holder that stays, a read-only file, a
+// file the user left held, a second lasting denial and a copy kept past the waits are not waited for.
+TEST_F(Extraction, BriefRefusalsAreWaitedForAndLeaveNoCopyBehind) {
+    AddCatalogue(8);
+    const auto path = [&](unsigned n) {
+        return Path("Examples\\Project" + std::to_string(n % 4) + "\\WorkModules\\f" + std::to_string(n) + ".lib");
+    };
+    world.files = {{Path("TorvekKel3.exe"), "old"}, {path(2), "old"}, {path(3), "old"}, {path(4), "old"},
+                   {path(5), "old"}, {path(8), "old"}};
+    for (unsigned n = 2; n <= 5; ++n)
+        fake::AddFolderTree(FolderPart(path(n)));
+    world.heldUntil = {{Path("TorvekKel3.exe"), 1000}, {path(2), 9000}, {path(4) + "~", 3700}, {path(8) + "~", 99999}};
+    world.readOnlyFiles.insert(path(3));
+    world.filesInUse.insert(path(5));
+    State().HeldEntries = {5};
+    world.folders.insert({path(6), path(7)});
+    ExtractPayload();
+    EXPECT_EQ(world.files.at(Path("TorvekKel3.exe")), "MZ main program");
+    EXPECT_EQ(world.files.at(path(4)), world.resources.at("FILE4"));
+    EXPECT_FALSE(world.files.count(path(4) + "~"));
+    std::vector<unsigned> skipped;
+    for (const auto& entry : State().SkippedEntries)
+        skipped.push_back(entry.number);
+    EXPECT_EQ(skipped, (std::vector<unsigned>{2, 3, 5, 6, 7, 8}));
+    // 1000 for the main program, 2000 for f2, 1000 + 500 for f4's copy and its replacement, 2000 for f6,
+    // 2000 for f8's copy.
+    EXPECT_EQ(world.clock, 8500u);
+}
+
 TEST_F(Extraction, AFolderThatCannotBeMadeSkipsOnlyItsEntries) {
     AddCatalogue(6);
     world.files[Path("Examples\\Project2")] = "a file where a folder should be";
@@ -178,6 +208,79 @@ TEST_F(Extraction, ARefusedFirstEntryNamesNoMainProgram) {
     ExtractPayload();
     EXPECT_EQ(State().MainFileName, "");
     EXPECT_EQ(world.files.size(), 1u);
+}
+
+// Entries 1 and 2 of 848,576 and 200,000 bytes; over an older copy, of 600,000 and 300,000.
+class BeforeTheCopy : public Extraction {
+protected:
+    void SetUp() override {
+        Extraction::SetUp();
+        fake::AddFolderTree("D:\\Apps");
+        State().InstallFolder = "D:\\Apps\\Torvek\\Pellum 3.9.8.7\\";
+        fake::AddEntry(1, "TorvekKel3.exe", std::string(848576, 'm'));
+        fake::AddEntry(2, "Data/wb.kelwb", std::string(200000, 'w'));
+        fake::AddEntry(3, "../outside", std::string(9000000, 'x')); // never installed, never counted
+    }
+    void OlderCopy() {
+        State().InstallMode = InstallMode::Reinstall;
+        fake::AddFolderTree(Path("Data"));
+        world.files = {{Path("TorvekKel3.exe"), std::string(600000, 'o')}, {Path("Data\\wb.kelwb"), std::string(300000, 'o')}};
+    }
+    static std::string Path(const std::string& relative) { return "D:\\Apps\\Torvek\\Pellum 3.9.8.7\\" + relative; }
+};
+
+// Fresh: the new files in full (exactly 1 MB; a byte less free shows as 0.9), asked of the nearest
+// folder that exists; Retry measures again, Cancel goes back for another folder. Over an older copy:
+// the growth (248,576; none for the file that shrinks) and one temporary copy of the largest replaced
+// (848,576), asked of the install folder; Cancel asks the Cancel question, whose No returns to the box.
+TEST_F(BeforeTheCopy, AShortDiskIsShownInMegabytesBeforeAnythingIsWritten) {
+    world.freeSpace = 1048575;
+    ui.retryAnswers = {RetryAnswer::Retry, RetryAnswer::Cancel};
+    EXPECT_EQ(CheckBeforeCopy(), CopyStart::OtherFolder);
+    EXPECT_EQ(ui.boxes, std::vector<std::string>(2, "Not enough disk space: There is not enough free space on the "
+                                                    "drive of\r\n" + Path("\r\n\r\nNeeded: 1.0 MB\r\nFree: 0.9 MB\r\n\r\n"
+                                                    "Make room and press Retry, or press Cancel to choose another folder.")));
+    EXPECT_EQ(world.freeSpaceAsked, "D:\\Apps\\");
+    world.freeSpace = 1048576;
+    EXPECT_EQ(CheckBeforeCopy(), CopyStart::Go);
+    world.freeSpace = std::nullopt; // a drive that cannot tell does not hold the copy up
+    EXPECT_EQ(CheckBeforeCopy(), CopyStart::Go);
+    OlderCopy();
+    world.freeSpace = 1097151;
+    ui.retryAnswers = {RetryAnswer::Cancel, RetryAnswer::Cancel};
+    ui.cancelAnswers = {false, true};
+    EXPECT_EQ(CheckBeforeCopy(), CopyStart::Stop);
+    EXPECT_EQ(ui.boxes.back().substr(ui.boxes.back().find("Needed")), "Needed: 1.1 MB\r\nFree: 1.0 MB\r\n\r\n"
+                                                                      "Make room and press Retry, or press Cancel to stop the installation.");
+    world.freeSpace = 1097152;
+    EXPECT_EQ(CheckBeforeCopy(), CopyStart::Go);
+    EXPECT_EQ(world.freeSpaceAsked, Path(""));
+    State().InstallFolder = "Q:\\X\\"; // a drive that does not exist is asked itself, never the current one
+    CheckBeforeCopy();
+    EXPECT_EQ(world.freeSpaceAsked, "Q:\\");
+}
+
+// Only files already there are probed; one let go within the waits is not named, the one still held
+// is, with its program. Retry probes again (two more seconds); No to Cancel's question returns to the
+// same box; Ignore goes on and remembers it; Cancel and Yes stop.
+TEST_F(BeforeTheCopy, FilesAnotherProgramHoldsAreNamedBeforeAnythingIsWritten) {
+    OlderCopy();
+    world.heldUntil = {{Path("TorvekKel3.exe"), 99999}, {Path("Data\\wb.kelwb"), 1000}};
+    world.holders = {{Path("TorvekKel3.exe"), "Torvek Pellum"}};
+    ui.retryAnswers = {RetryAnswer::Retry, RetryAnswer::Cancel, RetryAnswer::Ignore};
+    ui.cancelAnswers = {false};
+    EXPECT_EQ(CheckBeforeCopy(), CopyStart::Go);
+    EXPECT_EQ(ui.boxes, std::vector<std::string>(3, "Files in use (Ignore): These files are in use by another program:\r\n"
+                                                     "TorvekKel3.exe\r\n\r\nUsed by:\r\nTorvek Pellum\r\n\r\nClose the "
+                                                     "program and press Retry. Ignore installs the other files and "
+                                                     "keeps the older versions of these."));
+    EXPECT_EQ(world.clock, 4000u);
+    EXPECT_EQ(State().HeldEntries, std::vector<unsigned>{1});
+    EXPECT_EQ(CheckBeforeCopy(), CopyStart::Stop);
+    EXPECT_TRUE(State().HeldEntries.empty());
+    world.freeSpace = 0;
+    State().InstallFolder = ""; // no folder: extraction's own error comes first
+    EXPECT_EQ(CheckBeforeCopy(), CopyStart::Go);
 }
 
 TEST(SkippedFilesReport, NamesTenFilesWithTheirReasonsAndCountsTheRest) {

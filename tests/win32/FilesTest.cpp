@@ -92,6 +92,11 @@ TEST_F(FilesTest, ExistenceTellsFilesFromFolders) {
     EXPECT_FALSE(platform::DirectoryExists(Path("file.txt")));
     EXPECT_FALSE(platform::FileExists(Path("missing.txt")));
     EXPECT_FALSE(platform::DirectoryExists(Path("missing")));
+    EXPECT_EQ(platform::FileSize(Path("file.txt")), 1u);
+    EXPECT_FALSE(platform::FileSize(folder_));
+    EXPECT_FALSE(platform::FileSize(Path("missing.txt")));
+    EXPECT_GT(platform::FreeDiskSpace(folder_ + "\\").value_or(0), 0u);
+    EXPECT_FALSE(platform::FreeDiskSpace(Path("missing\\")));
 }
 
 TEST_F(FilesTest, CreateDirectoryMakesOneLevelOnly) {
@@ -114,6 +119,7 @@ TEST_F(FilesTest, WrittenFilesHoldExactlyTheBytes) {
     const auto replaced = platform::WriteWholeFile(Path("TorvekKel3.exe"), "short", 5);
     EXPECT_EQ(WriteFailure::None, replaced.failure);
     EXPECT_TRUE(replaced.existed);
+    EXPECT_EQ("", replaced.leftover) << "the temporary copy has become the file";
     EXPECT_EQ("short", ReadBack(Path("TorvekKel3.exe"))) << "an existing file is replaced, not overlaid";
     EXPECT_EQ("someone else's", ReadBack(Path("~ts1.tmp")));
 
@@ -141,7 +147,11 @@ TEST_F(FilesTest, FileHeldByAReaderIsNotReplacedAndKeepsItsBytes) {
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, holder);
     EXPECT_EQ(WriteFailure::InUse, Write(Path("TorvekKel3.exe"), "replacement"));
+    EXPECT_EQ(WriteFailure::InUse, platform::CheckReplaceable(Path("TorvekKel3.exe")));
+    // Wine's Restart Manager knows no holder; Windows' names this test program.
+    EXPECT_LE(platform::ProgramsHolding({Path("TorvekKel3.exe")}).size(), 1u);
     ::CloseHandle(holder);
+    EXPECT_EQ(WriteFailure::None, platform::CheckReplaceable(Path("TorvekKel3.exe")));
     EXPECT_EQ("running", ReadBack(Path("TorvekKel3.exe")));
     EXPECT_EQ("TorvekKel3.exe", Names());
 }

@@ -120,6 +120,32 @@ TEST_F(RealDialogs, ConfirmTellsYesNoAndTheCloseBoxApart) {
     EXPECT_EQ(form->Confirm("Aborted by user?"), ConfirmAnswer::No);
 }
 
+// Owned by the wizard; Retry is the default, Escape and the close box answer Cancel, and Ignore is
+// there only where it may be chosen.
+TEST_F(RealDialogs, RetryBoxAnswersByButtonKeyAndCloseBox) {
+    std::string shown;
+    const auto record = [&](HWND dialog) {
+        RECT retry, next;
+        GetWindowRect(GetDlgItem(dialog, IDRETRY), &retry);
+        GetWindowRect(GetNextDlgTabItem(dialog, GetDlgItem(dialog, IDRETRY), FALSE), &next);
+        shown += TextOf(dialog) + (GetDlgItem(dialog, IDIGNORE) ? " with Ignore" : "") +
+                 (GetWindow(dialog, GW_OWNER) == form->Handle() ? ", owned" : "") +
+                 (retry.right < next.left ? "; " : ", buttons overlapping; ");
+    };
+    DialogDriver enter([&](HWND dialog) { record(dialog), PressKey(VK_RETURN); });
+    EXPECT_EQ(form->RetryBox("Files in use", "TorvekKel3.exe", true), RetryAnswer::Retry);
+    DialogDriver escape([&](HWND dialog) { record(dialog), PressKey(VK_ESCAPE); });
+    EXPECT_EQ(form->RetryBox("Not enough disk space", "Needed: 10.4 MB", false), RetryAnswer::Cancel);
+    DialogDriver ignore([](HWND dialog) { // another system command is no answer
+        PostMessageA(dialog, WM_SYSCOMMAND, SC_RESTORE, 0);
+        PostMessageA(dialog, WM_COMMAND, IDIGNORE, 0);
+    });
+    EXPECT_EQ(form->RetryBox("Files in use", "TorvekKel3.exe", true), RetryAnswer::Ignore);
+    DialogDriver closeBox([](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); });
+    EXPECT_EQ(form->RetryBox("Files in use", "TorvekKel3.exe", true), RetryAnswer::Cancel);
+    EXPECT_EQ(shown, "Files in use with Ignore, owned; Not enough disk space, owned; ");
+}
+
 TEST_F(RealDialogs, ErrorBoxHasOneOkThatEscapeAlsoPresses) {
     DialogDriver driver([](HWND dialog) {
         EXPECT_EQ(TextOf(dialog), "Error");
