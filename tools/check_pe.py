@@ -9,9 +9,13 @@ common controls version 6, requests no execution level and declares DPI awarenes
 DLLs that ship in System32; and static imports that the loader never looks for beside the program, so a
 DLL planted in the download folder cannot answer them. With --identity, also the version resource (what
 Explorer's Properties show, and where the system's installer detection looks for "Setup") and the
-manifest's assembly version, against the product identity header they are composed from.
+manifest's assembly version, against the product identity header they are composed from. Always: no
+trace of libstdc++'s verbose terminate handler outside the resources (the link replaces it with abort;
+see app/CMakeLists.txt). With --overhead-limit, also the bytes beyond the payload (the file's size less
+its FILE<n> data resources) at most that many; the figure is printed as a "#" line either way.
 
-usage: check_pe.py [--arch i686|x86_64] [--identity engine/ProductIdentity.h] SETUP_EXE
+usage: check_pe.py [--arch i686|x86_64] [--identity engine/ProductIdentity.h] [--overhead-limit BYTES]
+                   [--quiet] SETUP_EXE
 """
 import argparse
 import re
@@ -33,7 +37,11 @@ DYNAMIC_BASE = 0x0040
 NX_COMPAT = 0x0100
 RELOCS_STRIPPED = 0x0001
 DIR_IMPORT, DIR_RESOURCE, DIR_BASERELOC, DIR_DELAY_IMPORT = 1, 2, 5, 13
-RT_MANIFEST = 24
+RT_RCDATA, RT_MANIFEST = 10, 24
+_PAYLOAD_NAME = re.compile(r"FILE[0-9]+")
+# What libstdc++'s verbose terminate handler prints: found in the code's sections, the handler (with the
+# demangler and the printf it brings) is linked in after all.
+_VERBOSE_TERMINATE_TEXT = b"terminate called after throwing an instance of"
 COMMON_CONTROLS = "Microsoft.Windows.Common-Controls"
 COMMON_CONTROLS_TOKEN = "6595b64144ccf1df"
 _DLL_NAME = re.compile(r"[A-Za-z0-9_.+-]{1,200}\.(dll|drv|ocx)", re.IGNORECASE)
@@ -205,6 +213,19 @@ class Image:
     def resource_ids(self, kind: int):
         return [entry.id for type_entry in self._numbered(self._resource_root(), kind)
                 for entry in self._numbered(type_entry.directory.entries)]
+
+    def payload_size(self) -> int:
+        """The bytes of the data resources named FILE<n>: the payload the program carries."""
+        total = 0
+        for type_entry in self._numbered(self._resource_root(), RT_RCDATA):
+            for name_entry in type_entry.directory.entries:
+                if name_entry.name is None or not _PAYLOAD_NAME.fullmatch(str(name_entry.name)):
+                    continue
+                if not hasattr(name_entry, "directory"):
+                    raise PEError("resource entry %s has the wrong kind" % name_entry.name)
+                for language in name_entry.directory.entries:
+                    total += language.data.struct.Size
+        return total
 
     def _resource_root(self):
         root = getattr(self.pe, "DIRECTORY_ENTRY_RESOURCE", None)
@@ -413,7 +434,26 @@ def check_version_resource(image: Image, identity):
     return "; ".join(problems) or None
 
 
-def properties(arch: str, identity=None):
+def check_terminate_handler(image: Image):
+    """The program's own sections (not the resources: the payload's programs may carry the text)."""
+    for name, _, _, raw_size, raw_at in image.sections:
+        if name != ".rsrc" and _VERBOSE_TERMINATE_TEXT in image.data[raw_at:raw_at + raw_size]:
+            return "its text is in %s: the link did not replace the handler" % name
+    return None
+
+
+def overhead(image: Image) -> int:
+    return len(image.data) - image.payload_size()
+
+
+def check_overhead(limit: int):
+    def check(image: Image):
+        beyond = overhead(image)
+        return None if beyond <= limit else "%d bytes beyond the payload" % beyond
+    return check
+
+
+def properties(arch: str, identity=None, overhead_limit=None):
     machine = ARCHES[arch]
     return [
         ("%s image for %s" % (machine[2], machine[3]), lambda image: check_kind(image, arch)),
@@ -429,19 +469,26 @@ def properties(arch: str, identity=None):
         ("static imports cannot be planted beside the program",
          lambda image: check_known_imports(image, arch)),
         ("delay-loads only system DLLs", check_delay_imports),
-    ] + ([("version resource: %s, version %s, as the product identity has it"
+        ("no verbose terminate handler", check_terminate_handler),
+    ] + ([("at most %d bytes beyond the payload" % overhead_limit, check_overhead(overhead_limit))]
+         if overhead_limit is not None else []) + ([("version resource: %s, version %s, as the product identity has it"
            % (identity["PRODUCT_SETUP_DESCRIPTION"], identity["PRODUCT_VERSION"]),
            lambda image: check_version_resource(image, identity))] if identity else [])
 
 
-def check(data: bytes, arch: str = "i686", identity=None):
-    """[(property, None or why it fails)] for the image in data."""
+def check(data: bytes, arch: str = "i686", identity=None, overhead_limit=None, figures=None):
+    """[(property, None or why it fails)] for the image in data; figures, a list, gets "#" lines."""
     try:
         image = Image(data)
     except PEError as error:
         return [("PE image", str(error))]
+    if figures is not None:
+        try:
+            figures.append("%d bytes beyond the payload of %d bytes" % (overhead(image), image.payload_size()))
+        except PEError as error:
+            figures.append("payload not readable: %s" % error)
     results = []
-    for name, test in properties(arch, identity):
+    for name, test in properties(arch, identity, overhead_limit):
         try:
             results.append((name, test(image)))
         except PEError as error:
@@ -453,6 +500,9 @@ def main(argv) -> int:
     parser = argparse.ArgumentParser(prog=_PROGRAM, description=__doc__.split("\n")[0])
     parser.add_argument("--arch", choices=sorted(ARCHES), default="i686")
     parser.add_argument("--identity", metavar="HEADER", help="the product identity header to check against")
+    parser.add_argument("--overhead-limit", metavar="BYTES", type=int,
+                        help="fail when the file is more than this beyond its payload")
+    parser.add_argument("--quiet", action="store_true", help="print the figures and the failures only")
     parser.add_argument("image", metavar="SETUP_EXE")
     args = parser.parse_args(argv[1:])
     try:
@@ -466,9 +516,14 @@ def main(argv) -> int:
         print("%s: %s" % (_PROGRAM, error), file=sys.stderr)
         return 2
     failed = 0
-    for name, why in check(data, args.arch, identity):
+    figures = []
+    results = check(data, args.arch, identity, args.overhead_limit, figures)
+    for line in figures:
+        print("# %s" % line)
+    for name, why in results:
         if why is None:
-            print("ok - %s" % name)
+            if not args.quiet:
+                print("ok - %s" % name)
         else:
             print("FAIL - %s: %s" % (name, why))
             failed += 1

@@ -30,7 +30,9 @@ ADMIN_V2 = MANIFEST.replace(b"</assembly>", b"""<v2:trustInfo xmlns:v2="urn:sche
 
 GOOD = dict(machine=0x14C, magic=0x10B, subsystem=2, dll_characteristics=0x140, characteristics=0x0102,
             imports=("KERNEL32.dll", "USER32.dll", "COMCTL32.DLL", "msvcrt.dll"), delayed=(),
-            delay_directory=True, manifest=MANIFEST, manifest_id=1, reloc_section=True, reloc_directory=True)
+            delay_directory=True, manifest=MANIFEST, manifest_id=1, reloc_section=True, reloc_directory=True,
+            text=b"\xc3" * 16, payload=b"payload")
+TERMINATE_TEXT = b"terminate called after throwing an instance of '"
 GOOD_64 = dict(GOOD, machine=0x8664, magic=0x20B)
 
 
@@ -106,13 +108,14 @@ def build_pe(**changes) -> bytes:
     wide = o["magic"] == 0x20B
     idata, imports, delays = import_section(o["imports"], o["delayed"], 0x2000, wide)
     rsrc_rva = 0x2000 + align(len(idata), 0x1000)
-    resources = {(3, 1, 1033): b"icon", (10, "FILE1", 1049): b"payload", ("JPEG", "BANNER", 1049): b"jpeg"}
+    resources = {(3, 1, 1033): b"icon", (10, "FILE1", 1049): o["payload"], (10, "FILE12", 1033): o["payload"],
+                 (10, "FILES", 1049): b"not payload", ("JPEG", "BANNER", 1049): b"jpeg"}
     if o["manifest"] is not None:
         resources[(24, o["manifest_id"], 1033)] = o["manifest"]
     rsrc = resource_section(resources, rsrc_rva)
     reloc_rva = rsrc_rva + align(len(rsrc), 0x1000)
     reloc = struct.pack("<IIHH", 0x1000, 12, 0x3000, 0)
-    bodies = [(".text", 0x1000, b"\xc3" * 16), (".idata", 0x2000, idata), (".rsrc", rsrc_rva, rsrc)]
+    bodies = [(".text", 0x1000, o["text"]), (".idata", 0x2000, idata), (".rsrc", rsrc_rva, rsrc)]
     if o["reloc_section"]:
         bodies.append((".reloc", reloc_rva, reloc))
     directories = [(0, 0)] * 16
@@ -152,13 +155,15 @@ class Acceptance(unittest.TestCase):
         for arch, image in (("i686", build_pe()), ("x86_64", build_pe(**GOOD_64))):
             with self.subTest(arch):
                 results = check_pe.check(image, arch)
-                self.assertEqual(len(results), 11)
+                self.assertEqual(len(results), 12)
                 self.assertEqual(failures(image, arch), {})
 
     def test_delay_loaded_system_dll_and_the_checked_in_manifest_pass(self):
         with open(os.path.join(support.ROOT, "resources", "Setup.manifest"), "rb") as f:
             product_manifest = f.read()
         self.assertEqual(failures(build_pe(delayed=("version.dll",), manifest=product_manifest)), {})
+        # A program of the payload may carry libstdc++'s handler; only the program's own code counts.
+        self.assertEqual(failures(build_pe(payload=TERMINATE_TEXT)), {})
 
 
 class Refusals(unittest.TestCase):
@@ -201,6 +206,8 @@ class Refusals(unittest.TestCase):
         ("PE32+ for i686", dict(GOOD_64), "i686", {"PE32 image": "magic 0x20b"}),
         ("x86-64 machine in a PE32", dict(machine=0x8664), "i686", {"PE32 image": "machine 0x8664"}),
         ("PE32 for x86_64", dict(GOOD), "x86_64", {"PE32+ image": "magic 0x10b"}),
+        ("verbose terminate handler linked", dict(text=b"\xc3" + TERMINATE_TEXT), "i686",
+         {"terminate handler": "in .text"}),
     ] + [("import of " + dll, dict(imports=GOOD["imports"] + (dll,)), "i686",
           {"system DLLs": dll, "planted": dll})
          for dll in ("libwinpthread-1.dll", "libstdc++-6.dll", "libgcc_s_dw2-1.dll", "libjpeg-62.dll")]
@@ -250,7 +257,15 @@ class CommandLine(unittest.TestCase):
             console = support.write(os.path.join(folder, "console.exe"), build_pe(subsystem=3))
             result = support.run_tool("check_pe.py", good)
             self.assertEqual(result.returncode, 0, result.stdout)
-            self.assertEqual(result.stdout.count("ok - "), 11)
+            self.assertEqual(result.stdout.count("ok - "), 12)
+            # Both FILE<n> resources are payload; FILES and everything else is not.
+            beyond = os.path.getsize(good) - 2 * len(b"payload")
+            self.assertIn("# %d bytes beyond the payload of 14 bytes\n" % beyond, result.stdout)
+            for limit, status in ((beyond, 0), (beyond - 1, 1)):
+                result = support.run_tool("check_pe.py", "--overhead-limit", str(limit), good)
+                self.assertEqual(result.returncode, status, result.stdout)
+                verdict = "FAIL" if status else "ok"
+                self.assertIn("%s - at most %d bytes beyond the payload" % (verdict, limit), result.stdout)
             result = support.run_tool("check_pe.py", console)
             self.assertEqual(result.returncode, 1)
             self.assertIn("FAIL - Windows GUI subsystem: subsystem 3 (console), not 2 (Windows GUI)\n",
