@@ -43,10 +43,10 @@ void StretchInto(HDC dc, const DecodedImage& image, int width, int height) {
 
 } // namespace
 
-DecodedImage LoadBanner() {
+DecodedImage LoadBanner(int shownWidth, int shownHeight) {
     const auto picture = platform::FindProgramResource("BANNER");
     if (!picture) throw platform::Error("The banner picture is missing");
-    return DecodeJpeg(picture->bytes, picture->size);
+    return DecodeJpeg(picture->bytes, picture->size, shownWidth, shownHeight);
 }
 
 HBITMAP MakeStretchedBitmap(const DecodedImage& image, int width, int height) {
@@ -55,7 +55,7 @@ HBITMAP MakeStretchedBitmap(const DecodedImage& image, int width, int height) {
     gdi::ScreenDc screen;
     gdi::Bitmap bitmap(::CreateCompatibleBitmap(screen.Get(), width, height));
     if (!bitmap) throw platform::Error("Cannot create the banner bitmap");
-    // At its own size (the banner at 96 dpi) the picture is copied as it is: no stretch to pay for.
+    // At its own size the picture is copied as it is: no stretch to pay for.
     if (width == image.width && height == image.height) {
         const std::vector<unsigned char> rows = DibRows(image);
         const BITMAPINFO info = DibInfo(image);
