@@ -55,14 +55,6 @@ HBITMAP MakeStretchedBitmap(const DecodedImage& image, int width, int height) {
     gdi::ScreenDc screen;
     gdi::Bitmap bitmap(::CreateCompatibleBitmap(screen.Get(), width, height));
     if (!bitmap) throw platform::Error("Cannot create the banner bitmap");
-    // At its own size the picture is copied as it is: no stretch to pay for.
-    if (width == image.width && height == image.height) {
-        const std::vector<unsigned char> rows = DibRows(image);
-        const BITMAPINFO info = DibInfo(image);
-        if (::SetDIBits(screen.Get(), bitmap.Get(), 0, height, rows.data(), &info, DIB_RGB_COLORS) != height)
-            throw platform::Error("Cannot create the banner bitmap");
-        return bitmap.Release();
-    }
     gdi::MemoryDc dc(::CreateCompatibleDC(screen.Get()));
     if (!dc) throw platform::Error("Cannot create the banner bitmap");
     {

@@ -9,7 +9,6 @@
 // when the program carries no banner.
 DecodedImage LoadBanner(int shownWidth = kFullSize, int shownHeight = kFullSize);
 
-// A bitmap compatible with the screen holding the image stretched (HALFTONE) to width x height, or
-// copied unchanged when that is its own size. The caller owns it (DeleteObject, or gdi::Bitmap).
-// Raises platform::Error when GDI cannot make it.
+// A bitmap compatible with the screen holding the image stretched (HALFTONE) to width x height. The
+// caller owns it (DeleteObject, or gdi::Bitmap). Raises platform::Error when GDI cannot make it.
 HBITMAP MakeStretchedBitmap(const DecodedImage& image, int width, int height);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string>
@@ -113,14 +114,16 @@ TEST(Banner, BrokenInputRaisesTheLibraryErrorCode) {
     EXPECT_EQ(JpegError(JERR_NO_IMAGE), DecodeError({banner.begin(), banner.begin() + 120}));
     EXPECT_EQ(JpegError(JERR_NO_IMAGE), DecodeError({0xFF, 0xD8, 0xFF, 0xD9}));
     // A forged width no memory could hold is refused before any pixel is reserved.
+    std::size_t frame = 0; // the frame header: FF C0, length, precision, height, width, components
+    while (frame + 12 < banner.size() && !(banner[frame] == 0xFF && banner[frame + 1] == 0xC0)) ++frame;
     std::vector<unsigned char> huge = banner;
-    for (std::size_t i = 0; i + 8 < huge.size(); ++i)
-        if (huge[i] == 0xFF && huge[i + 1] == 0xC0) {
-            huge[i + 5] = huge[i + 7] = 0xFF; // height and width 65 5xx
-            huge[i + 6] = huge[i + 8] = 0xD0;
-            break;
-        }
+    huge[frame + 5] = huge[frame + 7] = 0xFF; // height and width 65 5xx
+    huge[frame + 6] = huge[frame + 8] = 0xD0;
     EXPECT_EQ(JpegError(JERR_IMAGE_TOO_BIG), DecodeError(huge));
+    // Brightness sampled 2x1 needs an upsampler the library leaves out: it fails once decoding starts.
+    std::vector<unsigned char> h2v1 = banner;
+    h2v1[frame + 11] = 0x21;
+    EXPECT_EQ(JpegError(JERR_FRACT_SAMPLE_NOTIMPL), DecodeError(h2v1));
 }
 
 TEST(Banner, ACutScanStillDecodesWithoutRaising) {
@@ -171,11 +174,12 @@ TEST(Banner, StretchedBitmapKeepsRowsAlignedWhenTheyNeedPadding) {
     gdi::Bitmap bitmap(MakeStretchedBitmap(stripes, 30, 20));
     ASSERT_TRUE(bitmap);
     const std::vector<RGBQUAD> pixels = ReadBack(bitmap.Get(), 30, 20);
-    // Both stretched rows come from identical source rows: a row read from the wrong offset differs.
+    // The first and last rows come from identical source rows: a row read from the wrong offset, or
+    // the picture drawn off by a row, differs.
     for (int x = 0; x < 30; ++x) {
-        EXPECT_EQ(pixels[3 * 30 + x].rgbBlue, pixels[16 * 30 + x].rgbBlue) << x;
-        EXPECT_EQ(pixels[3 * 30 + x].rgbGreen, pixels[16 * 30 + x].rgbGreen) << x;
-        EXPECT_EQ(pixels[3 * 30 + x].rgbRed, pixels[16 * 30 + x].rgbRed) << x;
+        EXPECT_EQ(pixels[x].rgbBlue, pixels[19 * 30 + x].rgbBlue) << x;
+        EXPECT_EQ(pixels[x].rgbGreen, pixels[19 * 30 + x].rgbGreen) << x;
+        EXPECT_EQ(pixels[x].rgbRed, pixels[19 * 30 + x].rgbRed) << x;
     }
     const RGBQUAD& left = pixels[16 * 30];
     const RGBQUAD& right = pixels[16 * 30 + 29];
@@ -183,9 +187,17 @@ TEST(Banner, StretchedBitmapKeepsRowsAlignedWhenTheyNeedPadding) {
     EXPECT_LT(left.rgbBlue, 60);
     EXPECT_GT(right.rgbBlue, 200);
     EXPECT_LT(right.rgbRed, 60);
+    // Shrunk, neighbours are blended (halftone), not dropped or combined: black, white and black in two
+    // pixels leave some grey.
+    gdi::Bitmap shrunk(MakeStretchedBitmap({3, 1, {0, 0, 0, 255, 255, 255, 0, 0, 0}}, 2, 1));
+    const std::vector<RGBQUAD> two = ReadBack(shrunk.Get(), 2, 1);
+    EXPECT_NEAR(128, std::max(two[0].rgbGreen, two[1].rgbGreen), 60);
+    // A single pixel is a picture too, and so is a single column.
+    gdi::Bitmap dot(MakeStretchedBitmap({1, 1, {10, 200, 30}}, 1, 2));
+    EXPECT_NEAR(200, ReadBack(dot.Get(), 1, 2)[1].rgbGreen, 2);
 }
 
-// At its own size nothing is stretched: every pixel comes out as decoded, on rows that need padding.
+// At its own size every pixel comes out as decoded, on rows that need padding.
 TEST(Banner, AtItsOwnSizeThePictureIsCopiedPixelForPixel) {
     DecodedImage stripes{3, 2, {0, 0, 255, 0, 255, 0, 255, 0, 0, 10, 20, 30, 40, 50, 60, 70, 80, 90}};
     gdi::Bitmap bitmap(MakeStretchedBitmap(stripes, 3, 2));
@@ -227,8 +239,10 @@ TEST(Banner, StretchesTheBannerToTheWizardPanel) {
     const Bgr top = PixelAt(banner, 2, 2);
     EXPECT_NEAR(top.blue, pixels[1 * 162 + 1].rgbBlue, 16);
     EXPECT_NEAR(top.red, pixels[1 * 162 + 1].rgbRed, 16);
-    EXPECT_THROW(MakeStretchedBitmap(DecodedImage{}, 162, 280), platform::Error);
+    EXPECT_THROW(MakeStretchedBitmap({0, 1, {}}, 162, 280), platform::Error);
+    EXPECT_THROW(MakeStretchedBitmap({1, 0, {}}, 162, 280), platform::Error);
     EXPECT_THROW(MakeStretchedBitmap(banner, 0, 280), platform::Error);
+    EXPECT_THROW(MakeStretchedBitmap(banner, 162, 0), platform::Error);
 }
 
 } // namespace
