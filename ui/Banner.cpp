@@ -43,10 +43,10 @@ void StretchInto(HDC dc, const DecodedImage& image, int width, int height) {
 
 } // namespace
 
-DecodedImage LoadBanner() {
+DecodedImage LoadBanner(int shownWidth, int shownHeight) {
     const auto picture = platform::FindProgramResource("BANNER");
     if (!picture) throw platform::Error("The banner picture is missing");
-    return DecodeJpeg(picture->bytes, picture->size);
+    return DecodeJpeg(picture->bytes, picture->size, shownWidth, shownHeight);
 }
 
 HBITMAP MakeStretchedBitmap(const DecodedImage& image, int width, int height) {
@@ -55,14 +55,6 @@ HBITMAP MakeStretchedBitmap(const DecodedImage& image, int width, int height) {
     gdi::ScreenDc screen;
     gdi::Bitmap bitmap(::CreateCompatibleBitmap(screen.Get(), width, height));
     if (!bitmap) throw platform::Error("Cannot create the banner bitmap");
-    // At its own size (the banner at 96 dpi) the picture is copied as it is: no stretch to pay for.
-    if (width == image.width && height == image.height) {
-        const std::vector<unsigned char> rows = DibRows(image);
-        const BITMAPINFO info = DibInfo(image);
-        if (::SetDIBits(screen.Get(), bitmap.Get(), 0, height, rows.data(), &info, DIB_RGB_COLORS) != height)
-            throw platform::Error("Cannot create the banner bitmap");
-        return bitmap.Release();
-    }
     gdi::MemoryDc dc(::CreateCompatibleDC(screen.Get()));
     if (!dc) throw platform::Error("Cannot create the banner bitmap");
     {

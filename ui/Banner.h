@@ -4,11 +4,11 @@
 
 #include "ui/JpegDecoder.h"
 
-// The banner resource ("BANNER", RT_RCDATA) of the running program, decoded. Raises platform::Error
+// The banner resource ("BANNER", RT_RCDATA) of the running program, decoded at the smallest of
+// libjpeg's scales that covers the size it is shown at (by default whole). Raises platform::Error
 // when the program carries no banner.
-DecodedImage LoadBanner();
+DecodedImage LoadBanner(int shownWidth = kFullSize, int shownHeight = kFullSize);
 
-// A bitmap compatible with the screen holding the image stretched (HALFTONE) to width x height, or
-// copied unchanged when that is its own size. The caller owns it (DeleteObject, or gdi::Bitmap).
-// Raises platform::Error when GDI cannot make it.
+// A bitmap compatible with the screen holding the image stretched (HALFTONE) to width x height. The
+// caller owns it (DeleteObject, or gdi::Bitmap). Raises platform::Error when GDI cannot make it.
 HBITMAP MakeStretchedBitmap(const DecodedImage& image, int width, int height);

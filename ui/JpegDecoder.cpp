@@ -13,7 +13,7 @@
 
 namespace {
 
-// Far above the banner's 136 KB; a forged header must not make us reserve gigabytes.
+// Far above the banner's 788 KB; a forged header must not make us reserve gigabytes.
 constexpr std::uint64_t kMaxPixelBytes = 64u << 20;
 
 // libjpeg's error exit must not return; it jumps back to the setjmp of the step that called libjpeg.
@@ -62,12 +62,17 @@ private:
 
 // Each step calls libjpeg under its own setjmp. Nothing with a destructor lives in these frames, so the
 // jump skips nothing; the error is raised by the caller, after the jump.
-bool ReadHeader(Decompressor& decompressor, const unsigned char* bytes, unsigned long size) {
+bool ReadHeader(Decompressor& decompressor, const unsigned char* bytes, unsigned long size, int shownWidth,
+                int shownHeight) {
     jpeg_decompress_struct* info = decompressor.Info();
     if (setjmp(decompressor.Resume())) return false;
     jpeg_create_decompress(info);
     jpeg_mem_src(info, bytes, size);
     jpeg_read_header(info, TRUE);
+    info->scale_num = 1;
+    info->scale_denom = static_cast<unsigned>(ScaleDenominator(static_cast<int>(info->image_width),
+                                                               static_cast<int>(info->image_height), shownWidth,
+                                                               shownHeight));
     info->out_color_space = JCS_EXT_BGR;
     jpeg_calc_output_dimensions(info);
     return true;
@@ -87,9 +92,19 @@ bool ReadRows(Decompressor& decompressor, unsigned char* pixels, std::size_t row
 
 } // namespace
 
-DecodedImage DecodeJpeg(const unsigned char* bytes, std::size_t size) {
+// libjpeg rounds a scaled size up.
+int ScaleDenominator(int imageWidth, int imageHeight, int shownWidth, int shownHeight) {
+    for (int denominator = 8; denominator > 1; denominator /= 2)
+        if ((imageWidth + denominator - 1) / denominator >= shownWidth &&
+            (imageHeight + denominator - 1) / denominator >= shownHeight)
+            return denominator;
+    return 1;
+}
+
+DecodedImage DecodeJpeg(const unsigned char* bytes, std::size_t size, int shownWidth, int shownHeight) {
     Decompressor decompressor;
-    if (!ReadHeader(decompressor, bytes, static_cast<unsigned long>(size))) decompressor.Raise();
+    if (!ReadHeader(decompressor, bytes, static_cast<unsigned long>(size), shownWidth, shownHeight))
+        decompressor.Raise();
     const jpeg_decompress_struct& info = *decompressor.Info();
     const std::uint64_t rowBytes = std::uint64_t{info.output_width} * 3;
     if (rowBytes * info.output_height > kMaxPixelBytes) Decompressor::Raise(JERR_IMAGE_TOO_BIG);

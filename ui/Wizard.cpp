@@ -211,13 +211,14 @@ void Wizard::AdjustWelcomePage() {
     finishBoxesHidden_ = true;
 }
 
-// Decoded once, when the window first appears; a picture that cannot be decoded leaves BannerImage empty.
+// Decoded once, when the window first appears, at the scale that covers the control (at 96 dpi half the
+// picture, 204 x 322 for 162 x 280); a picture that cannot be decoded leaves BannerImage empty.
 void Wizard::OnShow() {
     if (bannerLoaded_) return;
     bannerLoaded_ = true;
-    const DecodedImage picture = LoadBanner();
     RECT area;
     ::GetClientRect(BannerImage.Handle(), &area);
+    const DecodedImage picture = LoadBanner(area.right, area.bottom);
     banner_.Reset(MakeStretchedBitmap(picture, area.right, area.bottom));
     BannerImage.SetBitmap(banner_.Get());
 }

@@ -1,4 +1,5 @@
-// DecodeJpeg with broken pictures: it returns a whole image or raises "JPEG error #<code>", nothing else.
+// DecodeJpeg with broken pictures, whole and scaled: it returns a complete image or raises "JPEG error
+// #<code>", nothing else.
 #include <cstdlib>
 #include <string>
 
@@ -17,11 +18,18 @@ bool IsJpegError(const std::string& text) {
     return text.find_first_not_of("0123456789", prefix.size()) == std::string::npos;
 }
 
+// The size shown, picked by the input's length: whole, the banner at 96 dpi (its 1/2 scale), near its
+// 1/4 scale, and 1 x 1 (the 1/8 scale of any picture).
+constexpr struct {
+    int width, height;
+} kShown[] = {{kFullSize, kFullSize}, {162, 280}, {100, 150}, {1, 1}};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
+    const auto shown = kShown[size % 4];
     try {
-        const DecodedImage image = DecodeJpeg(data, size);
+        const DecodedImage image = DecodeJpeg(data, size, shown.width, shown.height);
         Expect(image.width > 0 && image.height > 0);
         Expect(image.bgr.size() == std::size_t(image.width) * std::size_t(image.height) * 3);
     } catch (const platform::Error& error) {
