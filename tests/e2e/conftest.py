@@ -254,7 +254,8 @@ def scene(scenario_name, prefix, paths, checks, run_state):
 def snapshots(scenario_name, prefix, paths, run_state):
     """Before-and-after snapshots of the test's prefix, compared with the places the installer may
     change; every change is written to shots/<scenario>-changes.txt."""
-    return Snapshots(prefix, paths.shots / f"{scenario_name}-changes.txt", run_state.figures, run_state.say)
+    return Snapshots(prefix, paths.driver, paths.shots / f"{scenario_name}-changes.txt", run_state.figures,
+                     run_state.say)
 
 
 @pytest.fixture
