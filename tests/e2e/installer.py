@@ -124,7 +124,7 @@ class Scene:
 
     def wait_enabled(self, button, timeout=20):
         """Until the wizard shows it visible and enabled (a step may still run)."""
-        return wait_until(lambda: self.state(button).startswith("visible=1 enabled=1"), timeout, 0.2)
+        return wait_until(lambda: self.state(button).startswith("visible=1 enabled=1"), timeout)
 
     def settled_items(self, expected, timeout=10):
         last = [None]
@@ -257,6 +257,8 @@ class Scene:
         self.shot("agreement")
         self.click("I'm agree")
         self.click("Next")
+        if not self.wait_enabled("Install"):  # typed into and photographed once it is up
+            self.fail("folder page appears")
         if self.folder_win != FOLDER_WIN:  # typed: WM_SETTEXT as Unicode, as typing sends it
             self.drv("set-text", WIZARD, "Edit", 1, self.folder_win.rstrip("\\"))
         self.shot("folder")

@@ -57,7 +57,7 @@ def fresh_install(s):
                  dest + "\\Help")
     s.check_link("desktop link", s.desktop_link(), dest + PROGRAM, folder)
 
-    seen = wait_until(lambda: s.drv.running(PROGRAM), 10, 0.2)
+    seen = wait_until(lambda: s.drv.running(PROGRAM), 10)
     s.equal("the installed program was started", int(bool(seen)), 1)
     if seen:
         s.that("the started program can be ended", s.drv.kill(PROGRAM))
@@ -142,7 +142,7 @@ def test_open(installed, paths, checks, run_state):
     if code != 0:
         s.fail("the shell opens a .asm file")
     report = s.prefix.unix("drive_c/users/report.txt")
-    wait_until(lambda: report.is_file() and report.stat().st_size > 0, 10, 0.2)
+    wait_until(lambda: report.is_file() and report.stat().st_size > 0, 10)
     lines = report.read_bytes().decode("latin-1").replace("\r", "").split("\n") if report.is_file() else []
     lines += ["", ""]
     s.equal("program started with the document as one argument", lines[0],
@@ -245,7 +245,7 @@ def test_keyboard(scene):
     s.check_class(1)
     s.that("the unticked desktop link is not made", not s.desktop_link().exists())
     s.that("the group is made", (s.prefix.unix(GROUP_UNIX) / "Torvek Pellum.lnk").is_file())
-    s.that("the ticked program was started", wait_until(lambda: s.drv.running(PROGRAM), 10, 0.2))
+    s.that("the ticked program was started", wait_until(lambda: s.drv.running(PROGRAM), 10))
     s.drv.kill(PROGRAM)
 
 
