@@ -247,16 +247,11 @@ class Prefix:
 
 
 def make_base_prefix(wine, path):
-    """The prefix every scenario copies, created once with the test settings. The user's Desktop and
-    Documents become real folders instead of links into the scratch home, so every copy keeps its own
-    desktop."""
+    """The prefix every scenario copies, created once with the test settings (scripts/wine-env gives it
+    its own Desktop and Documents, so every copy keeps its own desktop)."""
     code, out = run(["bash", str(WINE_ENV), "prefix", str(path)], timeout=600)
     if code != 0:
         raise RuntimeError(f"cannot create the prefix {path}:\n{out}")
-    for link in Path(path).glob("drive_c/users/*/*"):
-        if link.is_symlink():
-            link.unlink()
-            link.mkdir()
     return Prefix(wine, path)
 
 
