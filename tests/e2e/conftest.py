@@ -33,6 +33,7 @@ class Run:
         self.wine = None
         self.paths = None
         self.fault_tests = 0
+        self.copies_wanted = 0
         self.checks_passed = 0
         self.checks_failed = 0
         self.started = time.monotonic()
@@ -92,15 +93,18 @@ def scenario_of(item):
 
 def pytest_collection_modifyitems(config, items):
     wanted = config.getoption("scenario")
-    if not wanted:
-        return
-    known = sorted({name for item in items for name in scenario_names(item)})
-    unknown = [name for name in wanted if name not in known]
-    if unknown:
-        raise pytest.UsageError(f"unknown scenario {' '.join(unknown)} (known: {' '.join(known)})")
-    selected = [item for item in items if set(scenario_names(item)) & set(wanted)]
-    config.hook.pytest_deselected(items=[item for item in items if item not in selected])
-    items[:] = selected
+    if wanted:
+        known = sorted({name for item in items for name in scenario_names(item)})
+        unknown = [name for name in wanted if name not in known]
+        if unknown:
+            raise pytest.UsageError(f"unknown scenario {' '.join(unknown)} (known: {' '.join(known)})")
+        selected = [item for item in items if set(scenario_names(item)) & set(wanted)]
+        config.hook.pytest_deselected(items=[item for item in items if item not in selected])
+        items[:] = selected
+    # The prefix copies the run will make: one per test with its own, one for the tests that share the
+    # fresh install's.
+    config.stash[RUN].copies_wanted = (sum("prefix" in item.fixturenames for item in items) +
+                                       any("fresh_prefix" in item.fixturenames for item in items))
 
 
 @pytest.hookimpl(hookwrapper=True)
@@ -190,17 +194,28 @@ def base_prefix(run_state, paths):
 
 
 class PrefixCopies:
-    """Fresh copies of the base prefix, each with its own Wine server, all in the work folder."""
+    """Fresh copies of the base prefix, each with its own Wine server, all in the work folder. While a
+    scenario runs, the copy the next one needs is made in the background (a copy takes seconds)."""
 
     def __init__(self, run_state, paths, base):
         self.run_state = run_state
         self.paths = paths
         self.base = base
+        self.spare = None
 
-    def make(self, name, source=None):
+    def make(self, name):
         prefix = Prefix(self.run_state.wine, self.paths.work / f"run-{name}")
         prefix.undo = self.run_state.cleanups.push(lambda: self._remove(prefix, name))
-        harness.copy_prefix(source or self.base.path, prefix.path)
+        spare, self.spare = self.spare, None
+        if not (spare and spare.take(prefix.path)):
+            harness.copy_prefix(self.base.path, prefix.path)
+        if spare:
+            self.run_state.cleanups.run(spare.undo)
+        self.run_state.copies_wanted -= 1
+        if self.run_state.copies_wanted > 0:
+            self.spare = harness.SpareCopy(self.base.path, self.paths.work / "run-spare")
+            self.spare.undo = self.run_state.cleanups.push(self.spare.discard)
+            self.spare.start()
         prefix.start_server()
         return prefix
 
@@ -218,7 +233,10 @@ class PrefixCopies:
 @pytest.fixture(scope="session")
 def prefix_copies(run_state, paths, base_prefix, screen):
     # The screen comes first: Wine's services keep the display they were started with.
-    return PrefixCopies(run_state, paths, base_prefix)
+    copies = PrefixCopies(run_state, paths, base_prefix)
+    yield copies
+    if copies.spare:
+        run_state.cleanups.run(copies.spare.undo)
 
 
 # ---- per-test fixtures ---------------------------------------------------------------------------------

@@ -256,12 +256,45 @@ def make_base_prefix(wine, path):
 
 
 def copy_prefix(source, path):
-    """A fresh copy of a prefix (cp -a keeps links and times; under a second for a whole prefix)."""
+    """A fresh copy of a prefix (cp -a keeps links and times; a few seconds for a whole prefix)."""
     remove_prefix_files(path)
     code, out = run(["cp", "-a", str(source), str(path)], timeout=300)
     if code != 0:
         raise RuntimeError(f"cp -a {source} {path} failed: {out}")
     Path(f"{path}.home").mkdir(parents=True, exist_ok=True)
+
+
+class SpareCopy:
+    """A copy of a prefix made in the background, at the lowest priority, while a scenario runs, for
+    the next one to take. The cp ends with this process, however that ends, so no copy goes on being
+    written after a run is gone."""
+
+    def __init__(self, source, path):
+        self.source = source
+        self.path = Path(path)
+        self.process = None
+
+    def start(self):
+        remove_prefix_files(self.path)
+        self.process = subprocess.Popen(["setpriv", "--pdeathsig", "KILL", "nice", "-n", "19", "cp", "-a",
+                                         str(self.source), str(self.path)], stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def take(self, path):
+        """Moves the finished copy to path; false when the copy failed."""
+        if self.process.wait() != 0:
+            return False
+        remove_prefix_files(path)
+        os.rename(self.path, path)
+        Path(f"{path}.home").mkdir(parents=True, exist_ok=True)
+        return True
+
+    def discard(self):
+        if self.process and self.process.poll() is None:
+            self.process.kill()
+        if self.process:
+            self.process.wait()
+        remove_prefix_files(self.path)
 
 
 def remove_prefix_files(path):
