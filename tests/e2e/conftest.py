@@ -34,6 +34,7 @@ class Run:
         self.paths = None
         self.fault_tests = 0
         self.copies_wanted = 0
+        self.background = {}
         self.checks_passed = 0
         self.checks_failed = 0
         self.started = time.monotonic()
@@ -68,6 +69,8 @@ def pytest_configure(config):
                                        "first also names its checks, prefix copy and screenshot folder")
     config.addinivalue_line("markers", "fault: a fault scenario, counted in the figures")
     config.addinivalue_line("markers", "tmpfs_size(size): the size of the test's tmpfs drive, as mount takes it")
+    config.addinivalue_line("markers", "background(command): a function of the paths giving the command the "
+                                       "test's background fixture waits for; it starts with the run")
 
 
 def pytest_sessionstart(session):
@@ -105,6 +108,20 @@ def pytest_collection_modifyitems(config, items):
     # fresh install's.
     config.stash[RUN].copies_wanted = (sum("prefix" in item.fixturenames for item in items) +
                                        any("fresh_prefix" in item.fixturenames for item in items))
+
+
+def pytest_collection_finish(session):
+    """The background jobs of the tests selected, started now: they run while the scenarios wait."""
+    run = session.config.stash[RUN]
+    if session.config.option.collectonly:
+        return
+    for item in session.items:
+        marker = item.get_closest_marker("background")
+        if marker:
+            job = harness.Background(marker.args[0](run.paths), run.paths.work / f"{item.name}.log")
+            job.undo = run.cleanups.push(job.end)
+            job.start()
+            run.background[item.nodeid] = job
 
 
 @pytest.hookimpl(hookwrapper=True)
@@ -240,6 +257,14 @@ def prefix_copies(run_state, paths, base_prefix, screen):
 
 
 # ---- per-test fixtures ---------------------------------------------------------------------------------
+
+@pytest.fixture
+def background(request, run_state):
+    """The test's background job (see pytest_collection_finish), ended with the test at the latest."""
+    job = run_state.background[request.node.nodeid]
+    yield job
+    run_state.cleanups.run(job.undo)
+
 
 @pytest.fixture
 def scenario_name(request):

@@ -97,6 +97,41 @@ class Paths:
             raise RuntimeError("cannot build the driver:\n" + out)
 
 
+class Background:
+    """A long job that needs no screen (a build, fuzzing), started with the run at the lowest priority
+    and waited for by the test that reports it, so it runs while the scenarios wait on windows. It has a
+    session of its own, ended as a group when the run ends first; its output goes to a file."""
+
+    def __init__(self, args, log):
+        self.args = [str(a) for a in args]
+        self.log = Path(log)
+        self.process = None
+
+    def start(self):
+        self.log.parent.mkdir(parents=True, exist_ok=True)
+        with open(self.log, "wb") as out:
+            self.process = subprocess.Popen(["nice", "-n", "19", *self.args], stdin=subprocess.DEVNULL,
+                                            stdout=out, stderr=subprocess.STDOUT, start_new_session=True)
+
+    def result(self, timeout):
+        """(exit code, output) once it has ended; 124 when the time is up, as run() says it."""
+        try:
+            code = self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.end()
+            code = 124
+        return code, self.log.read_text(errors="replace").replace("\r", "")
+
+    def end(self):
+        if self.process and self.process.poll() is None:
+            os.killpg(self.process.pid, signal.SIGTERM)
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                os.killpg(self.process.pid, signal.SIGKILL)
+                self.process.wait()
+
+
 # ---- interruptions and clean-up ---------------------------------------------------------------------
 
 class Interrupts:
