@@ -1,8 +1,9 @@
 """Fixtures of the system tests (scripts/e2e, scripts/faults, scripts/planted-dll): the virtual screen,
-the base Wine prefix, a fresh copy of it per scenario with its own Wine server, the prefix snapshots and
-the tmpfs drive. Whatever they make outside the run is undone also when the run is interrupted: SIGINT
-and SIGTERM become KeyboardInterrupt so the finalizers run, a second signal cannot cut a clean-up
-short, and a session first removes what a killed earlier run left in its work folder.
+the base Wine prefix, a fresh copy of it per scenario with its own Wine server (the next one copied in
+the background), the prefix snapshots, the tmpfs drive, and the jobs that need no screen (a build,
+fuzzing), started with the run. Whatever they make outside the run is undone also when the run is
+interrupted: SIGINT and SIGTERM become KeyboardInterrupt so the finalizers run, a second signal cannot
+cut a clean-up short, and a session first removes what a killed earlier run left in its work folder.
 
   --scenario NAME    run only that scenario (repeatable); the scripts map their arguments onto it
 """
