@@ -1,8 +1,9 @@
 """Fixtures of the system tests (scripts/e2e, scripts/faults, scripts/planted-dll): the virtual screen,
-the base Wine prefix, a fresh copy of it per scenario with its own Wine server, the prefix snapshots and
-the tmpfs drive. Whatever they make outside the run is undone also when the run is interrupted: SIGINT
-and SIGTERM become KeyboardInterrupt so the finalizers run, a second signal cannot cut a clean-up
-short, and a session first removes what a killed earlier run left in its work folder.
+the base Wine prefix, a fresh copy of it per scenario with its own Wine server (the next one copied in
+the background), the prefix snapshots, the tmpfs drive, and the jobs that need no screen (a build,
+fuzzing), started with the run. Whatever they make outside the run is undone also when the run is
+interrupted: SIGINT and SIGTERM become KeyboardInterrupt so the finalizers run, a second signal cannot
+cut a clean-up short, and a session first removes what a killed earlier run left in its work folder.
 
   --scenario NAME    run only that scenario (repeatable); the scripts map their arguments onto it
 """
@@ -33,6 +34,8 @@ class Run:
         self.wine = None
         self.paths = None
         self.fault_tests = 0
+        self.copies_wanted = 0
+        self.background = {}
         self.checks_passed = 0
         self.checks_failed = 0
         self.started = time.monotonic()
@@ -67,6 +70,8 @@ def pytest_configure(config):
                                        "first also names its checks, prefix copy and screenshot folder")
     config.addinivalue_line("markers", "fault: a fault scenario, counted in the figures")
     config.addinivalue_line("markers", "tmpfs_size(size): the size of the test's tmpfs drive, as mount takes it")
+    config.addinivalue_line("markers", "background(command): a function of the paths giving the command the "
+                                       "test's background fixture waits for; it starts with the run")
 
 
 def pytest_sessionstart(session):
@@ -92,15 +97,32 @@ def scenario_of(item):
 
 def pytest_collection_modifyitems(config, items):
     wanted = config.getoption("scenario")
-    if not wanted:
+    if wanted:
+        known = sorted({name for item in items for name in scenario_names(item)})
+        unknown = [name for name in wanted if name not in known]
+        if unknown:
+            raise pytest.UsageError(f"unknown scenario {' '.join(unknown)} (known: {' '.join(known)})")
+        selected = [item for item in items if set(scenario_names(item)) & set(wanted)]
+        config.hook.pytest_deselected(items=[item for item in items if item not in selected])
+        items[:] = selected
+    # The prefix copies the run will make: one per test with its own, one for the tests that share the
+    # fresh install's.
+    config.stash[RUN].copies_wanted = (sum("prefix" in item.fixturenames for item in items) +
+                                       any("fresh_prefix" in item.fixturenames for item in items))
+
+
+def pytest_collection_finish(session):
+    """The background jobs of the tests selected, started now: they run while the scenarios wait."""
+    run = session.config.stash[RUN]
+    if session.config.option.collectonly:
         return
-    known = sorted({name for item in items for name in scenario_names(item)})
-    unknown = [name for name in wanted if name not in known]
-    if unknown:
-        raise pytest.UsageError(f"unknown scenario {' '.join(unknown)} (known: {' '.join(known)})")
-    selected = [item for item in items if set(scenario_names(item)) & set(wanted)]
-    config.hook.pytest_deselected(items=[item for item in items if item not in selected])
-    items[:] = selected
+    for item in session.items:
+        marker = item.get_closest_marker("background")
+        if marker:
+            job = harness.Background(marker.args[0](run.paths), run.paths.work / f"{item.name}.log")
+            job.undo = run.cleanups.push(job.end)
+            job.start()
+            run.background[item.nodeid] = job
 
 
 @pytest.hookimpl(hookwrapper=True)
@@ -190,17 +212,28 @@ def base_prefix(run_state, paths):
 
 
 class PrefixCopies:
-    """Fresh copies of the base prefix, each with its own Wine server, all in the work folder."""
+    """Fresh copies of the base prefix, each with its own Wine server, all in the work folder. While a
+    scenario runs, the copy the next one needs is made in the background (a copy takes seconds)."""
 
     def __init__(self, run_state, paths, base):
         self.run_state = run_state
         self.paths = paths
         self.base = base
+        self.spare = None
 
-    def make(self, name, source=None):
+    def make(self, name):
         prefix = Prefix(self.run_state.wine, self.paths.work / f"run-{name}")
         prefix.undo = self.run_state.cleanups.push(lambda: self._remove(prefix, name))
-        harness.copy_prefix(source or self.base.path, prefix.path)
+        spare, self.spare = self.spare, None
+        if not (spare and spare.take(prefix.path)):
+            harness.copy_prefix(self.base.path, prefix.path)
+        if spare:
+            self.run_state.cleanups.run(spare.undo)
+        self.run_state.copies_wanted -= 1
+        if self.run_state.copies_wanted > 0:
+            self.spare = harness.SpareCopy(self.base.path, self.paths.work / "run-spare")
+            self.spare.undo = self.run_state.cleanups.push(self.spare.discard)
+            self.spare.start()
         prefix.start_server()
         return prefix
 
@@ -218,10 +251,21 @@ class PrefixCopies:
 @pytest.fixture(scope="session")
 def prefix_copies(run_state, paths, base_prefix, screen):
     # The screen comes first: Wine's services keep the display they were started with.
-    return PrefixCopies(run_state, paths, base_prefix)
+    copies = PrefixCopies(run_state, paths, base_prefix)
+    yield copies
+    if copies.spare:
+        run_state.cleanups.run(copies.spare.undo)
 
 
 # ---- per-test fixtures ---------------------------------------------------------------------------------
+
+@pytest.fixture
+def background(request, run_state):
+    """The test's background job (see pytest_collection_finish), ended with the test at the latest."""
+    job = run_state.background[request.node.nodeid]
+    yield job
+    run_state.cleanups.run(job.undo)
+
 
 @pytest.fixture
 def scenario_name(request):
@@ -254,7 +298,8 @@ def scene(scenario_name, prefix, paths, checks, run_state):
 def snapshots(scenario_name, prefix, paths, run_state):
     """Before-and-after snapshots of the test's prefix, compared with the places the installer may
     change; every change is written to shots/<scenario>-changes.txt."""
-    return Snapshots(prefix, paths.shots / f"{scenario_name}-changes.txt", run_state.figures, run_state.say)
+    return Snapshots(prefix, paths.driver, paths.shots / f"{scenario_name}-changes.txt", run_state.figures,
+                     run_state.say)
 
 
 @pytest.fixture

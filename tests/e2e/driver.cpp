@@ -215,6 +215,14 @@ int AnswerCommand(int argc, char** argv) {
     for (HWND child : Descendants(dialog))
         if (SameClass(ClassOf(child), "Static") && !WindowText(child).empty()) message = WindowText(child);
     ::PostMessageA(button, BM_CLICK, 0, 0);
+    // Done once the dialog has closed: the next command must not find it still up (a box that comes
+    // again with the same caption, Retry after Retry, is another window).
+    DWORD start = ::GetTickCount();
+    while (::IsWindow(dialog) && ::IsWindowVisible(dialog)) {
+        if (::GetTickCount() - start >= kDefaultTimeout)
+            return Fail(std::string("\"") + argv[2] + "\" still open after " + argv[3]);
+        ::Sleep(kPollInterval);
+    }
     std::printf("%s\n", message.c_str());
     return 0;
 }
@@ -357,6 +365,88 @@ int RegSetCommand(char** argv) {
     return 0;
 }
 
+HKEY RootOf(const std::string& path) {
+    if (path.rfind("HKCU\\", 0) == 0) return HKEY_CURRENT_USER;
+    if (path.rfind("HKCR\\", 0) == 0) return HKEY_CLASSES_ROOT;
+    return HKEY_LOCAL_MACHINE;
+}
+
+std::wstring Wide(const std::string& text) {
+    std::wstring wide(text.size() + 1, L'\0');
+    wide.resize(::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size())));
+    if (!wide.empty()) wide.pop_back();
+    return wide;
+}
+
+std::string Utf8(const std::wstring& wide) {
+    std::string text(wide.size() * 3 + 1, '\0');
+    text.resize(::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &text[0], static_cast<int>(text.size()),
+                                      nullptr, nullptr));
+    if (!text.empty()) text.pop_back();
+    return text;
+}
+
+// A key (HKLM\..., HKCU\... or HKCR\...) read through the wide API: exits 0 when it exists; with a value
+// name ("/ve": the default value) prints that value, a string in UTF-8 (any script, where reg query
+// would print "?"), a DWORD as 0x.. (as reg query does), anything else as hex bytes.
+int RegGetCommand(int argc, char** argv) {
+    const std::string path = argv[2];
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(RootOf(path), Wide(path.substr(5)).c_str(), 0, KEY_QUERY_VALUE, &key))
+        return Fail("no key " + path);
+    std::vector<BYTE> data;
+    DWORD type = 0, size = 0;
+    LONG result = ERROR_SUCCESS;
+    std::wstring name = argc > 3 && std::string(argv[3]) != "/ve" ? Wide(argv[3]) : L"";
+    if (argc > 3) {
+        result = ::RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size);
+        data.resize(size + sizeof(wchar_t));
+        if (!result) result = ::RegQueryValueExW(key, name.c_str(), nullptr, &type, data.data(), &size);
+    }
+    ::RegCloseKey(key);
+    if (argc <= 3) return 0;
+    if (result) return Fail("no value " + std::string(argv[3]) + " in " + path);
+    if (type == REG_SZ || type == REG_EXPAND_SZ) {
+        std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
+        std::printf("%s\n", Utf8(text.substr(0, text.find(L'\0'))).c_str());
+    } else if (type == REG_DWORD && size == sizeof(DWORD)) {
+        std::printf("0x%lx\n", *reinterpret_cast<const DWORD*>(data.data()));
+    } else {
+        for (DWORD i = 0; i < size; ++i)
+            std::printf("%02x", data[i]);
+        std::printf("\n");
+    }
+    return 0;
+}
+
+bool EnablePrivilege(const char* name) {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token)) return false;
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    bool ok = ::LookupPrivilegeValueA(nullptr, name, &privileges.Privileges[0].Luid) &&
+              ::AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) &&
+              ::GetLastError() == ERROR_SUCCESS;
+    ::CloseHandle(token);
+    return ok;
+}
+
+// HKLM and HKCU saved whole to two files, one request to Wine's server each (reg export walks the tree
+// through the API and takes seconds). Wine writes its own hive format, as in system.reg and user.reg.
+int RegSaveCommand(char** argv) {
+    if (!EnablePrivilege(SE_BACKUP_NAME)) return Fail("cannot enable the backup privilege");
+    const std::pair<HKEY, const char*> roots[] = {{HKEY_LOCAL_MACHINE, argv[2]},
+                                                  {HKEY_CURRENT_USER, argv[3]}};
+    for (const auto& [root, file] : roots) {
+        ::DeleteFileA(file);
+        if (LONG result = ::RegSaveKeyA(root, file, nullptr))
+            return Fail(std::string("cannot save to ") + file + ": error " + std::to_string(result));
+    }
+    std::printf("saved %s %s\n", argv[2], argv[3]);
+    return 0;
+}
+
 // The control that has the keyboard focus in the thread that owns the window (GetGUIThreadInfo reads
 // another thread's state without asking it), and the thread's active window.
 int FocusCommand(char** argv) {
@@ -474,6 +564,8 @@ constexpr Command kCommands[] = {
     {"set-text", 4, "<caption> <class> <index> <text>"},
     {"hold", 2, "<path> <milliseconds>"},
     {"reg-set", 4, "<HKLM|HKCU\\key> <name> <type> <text>"},
+    {"reg-get", 1, "<HKLM|HKCU|HKCR\\key> [name|/ve]"},
+    {"reg-save", 2, "<hklm-file> <hkcu-file>"},
     {"text", 3, "<caption> <class> <index>"},
     {"answer", 2, "<dialog-caption> <button-text> [timeout-ms]"},
     {"close", 1, "<caption>"},
@@ -493,12 +585,12 @@ int Usage() {
     std::fprintf(stderr, "usage: e2e_driver <command> [args]  (a caption may be class:NAME)\n");
     for (const Command& c : kCommands)
         std::fprintf(stderr, "  %s %s\n", c.name, c.usage);
+    std::fprintf(stderr, "  serve  (the commands from stdin, one a line, arguments separated by tabs)\n");
     return 2;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// One command, argv[1] its name, as on the command line.
+int Run(int argc, char** argv) {
     if (argc < 2) return Usage();
     std::string name = argv[1];
     bool known = false;
@@ -516,6 +608,8 @@ int main(int argc, char** argv) {
     if (name == "set-text") return SetTextCommand(argv);
     if (name == "hold") return HoldCommand(argv);
     if (name == "reg-set") return RegSetCommand(argv);
+    if (name == "reg-get") return RegGetCommand(argc, argv);
+    if (name == "reg-save") return RegSaveCommand(argv);
     if (name == "text") return TextCommand(argv);
     if (name == "answer") return AnswerCommand(argc, argv);
     if (name == "close") return CloseCommand(argv);
@@ -529,4 +623,39 @@ int main(int argc, char** argv) {
     if (name == "click-at") return ClickAtCommand(argv);
     if (name == "rect") return RectCommand(argc, argv);
     return OpenCommand(argv);
+}
+
+// Serving: one command a line on stdin, its arguments separated by tabs, each answered by its output
+// and a line "\x1e<exit code>"; the caller merges stderr into the same pipe. Spares the caller a Wine
+// process start per command. Ends at the end of its input.
+int Serve() {
+    std::setvbuf(stdout, nullptr, _IONBF, 0); // in order with stderr, and out before the terminator
+    std::string line;
+    char chunk[4096];
+    while (std::fgets(chunk, sizeof chunk, stdin)) {
+        line += chunk;
+        if (line.back() != '\n') continue;
+        line.erase(line.find_last_not_of("\r\n") + 1);
+        std::vector<std::string> args{"e2e_driver"};
+        for (size_t start = 0;;) {
+            size_t tab = line.find('\t', start);
+            args.push_back(line.substr(start, tab - start));
+            if (tab == std::string::npos) break;
+            start = tab + 1;
+        }
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+            argv.push_back(&arg[0]);
+        argv.push_back(nullptr);
+        std::printf("\x1e%d\n", Run(static_cast<int>(args.size()), argv.data()));
+        line.clear();
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "serve") return Serve();
+    return Run(argc, argv);
 }

@@ -6,12 +6,15 @@ import re
 from dataclasses import dataclass
 
 import snapshot
+from harness import Driver
 from installer import (ASSOCIATIONS, FOLDER_UNIX, PROGRAMS_UNIX, UNINSTALL_KEY, USER, WIZARD, Scene,
                        payload_files, same_file)
 
-# Wine's own bookkeeping under its own key, changed by any program that starts: the menu builder's
-# record of the menu files it wrote, and the session's temporary system parameters.
-WINE_NOISE_KEYS = ["HKEY_CURRENT_USER\\Software\\Wine"]
+# Wine's own bookkeeping, changed by any program that starts: under its own key the menu builder's
+# record of the menu files it wrote and the session's temporary system parameters; and the font files
+# for the code pages of the program that started last (the driver's UTF-8 or another program's).
+WINE_NOISE_KEYS = ["HKEY_CURRENT_USER\\Software\\Wine",
+                   "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts"]
 # Wine's menu builder writes a .desktop file beside every link it sees on the desktop.
 WINE_NOISE_FILES = [f"drive_c/users/{USER}/Desktop/Torvek Pellum 3.9.8.7.desktop"]
 
@@ -48,10 +51,12 @@ class Figures:
 
 
 class Snapshots:
-    """The prefix's files and its two registry roots, recorded by tests/e2e/snapshot.py."""
+    """The prefix's files and its two registry roots (saved by the driver), recorded by
+    tests/e2e/snapshot.py."""
 
-    def __init__(self, prefix, changes_file, figures, say):
+    def __init__(self, prefix, driver, changes_file, figures, say):
         self.prefix = prefix
+        self.drv = Driver(prefix, driver)
         self.say = say
         self.folder = prefix.home / "snap"
         self.changes_file = changes_file
@@ -60,14 +65,11 @@ class Snapshots:
 
     def take(self, label):
         self.folder.mkdir(parents=True, exist_ok=True)
-        exports = []
-        for root in ("HKLM", "HKCU"):
-            export = self.folder / f"{root}.reg"
-            windows_path = "Z:" + str(export).replace("/", "\\")
-            if self.prefix.run("reg", "export", root, windows_path, "/y")[0] != 0:
-                self.say(f"# reg export {root} failed")
-            exports.append(str(export))
-        snapshot.take(str(self.prefix.path), str(self.folder / f"{label}.json"), exports)
+        hives = [self.folder / f"{root}.reg" for root in ("HKLM", "HKCU")]
+        code, out = self.drv("reg-save", *("Z:" + str(hive).replace("/", "\\") for hive in hives))
+        if code != 0:
+            self.say(f"# saving the registry failed: {out}")
+        snapshot.take(str(self.prefix.path), str(self.folder / f"{label}.json"), [str(h) for h in hives])
         self.taken = True
 
     def allowed(self, extra):

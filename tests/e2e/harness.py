@@ -5,11 +5,13 @@ Nothing here knows the installer's windows or keys (installer.py does); nothing 
 (conftest.py makes the fixtures from these parts and owns their clean-up).
 """
 import os
+import queue
 import re
 import shutil
 import signal
 import subprocess
 import tempfile
+import threading
 import time
 from contextlib import contextmanager
 from pathlib import Path
@@ -18,7 +20,7 @@ ROOT = Path(__file__).resolve().parents[2]
 WINE_ENV = ROOT / "scripts" / "wine-env"
 
 
-def wait_until(probe, timeout, interval=0.1):
+def wait_until(probe, timeout, interval=0.05):
     """Polls probe until it returns something true or the time is up; returns its last value."""
     deadline = time.monotonic() + timeout
     while True:
@@ -93,6 +95,41 @@ class Paths:
                              "-lshell32"], timeout=600)
         if code != 0:
             raise RuntimeError("cannot build the driver:\n" + out)
+
+
+class Background:
+    """A long job that needs no screen (a build, fuzzing), started with the run at the lowest priority
+    and waited for by the test that reports it, so it runs while the scenarios wait on windows. It has a
+    session of its own, ended as a group when the run ends first; its output goes to a file."""
+
+    def __init__(self, args, log):
+        self.args = [str(a) for a in args]
+        self.log = Path(log)
+        self.process = None
+
+    def start(self):
+        self.log.parent.mkdir(parents=True, exist_ok=True)
+        with open(self.log, "wb") as out:
+            self.process = subprocess.Popen(["nice", "-n", "19", *self.args], stdin=subprocess.DEVNULL,
+                                            stdout=out, stderr=subprocess.STDOUT, start_new_session=True)
+
+    def result(self, timeout):
+        """(exit code, output) once it has ended; 124 when the time is up, as run() says it."""
+        try:
+            code = self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.end()
+            code = 124
+        return code, self.log.read_text(errors="replace").replace("\r", "")
+
+    def end(self):
+        if self.process and self.process.poll() is None:
+            os.killpg(self.process.pid, signal.SIGTERM)
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                os.killpg(self.process.pid, signal.SIGKILL)
+                self.process.wait()
 
 
 # ---- interruptions and clean-up ---------------------------------------------------------------------
@@ -196,6 +233,7 @@ class Prefix:
         self.path = Path(path)
         self.home = Path(f"{path}.home")
         self.extra_env = {}
+        self._serving = None
 
     def env(self, **more):
         env = dict(os.environ, WINEPREFIX=str(self.path), WINEARCH=self.wine.arch, WINEDEBUG="-all",
@@ -221,35 +259,77 @@ class Prefix:
         self.home.mkdir(parents=True, exist_ok=True)
         _wine_env('wine_env_server_start "$1"', str(self.path))
 
+    def serving(self, exe):
+        """The driver serving this prefix's commands, started on first use and again when the prefix's
+        environment has changed since (a scenario's locale or DLL override) or it has ended."""
+        env = self.env()
+        if self._serving and (self._serving.env != env or self._serving.exe != exe or not self._serving.alive()):
+            self._serving.close()
+            self._serving = None
+        if not self._serving:
+            self._serving = ServingDriver(self.wine.loader, exe, env)
+        return self._serving
+
     def stop(self):
         """Ends the server and every Wine process it serves (never the server alone by PID)."""
         run([self.wine.server, "-k"], timeout=60, env=self.env(), detached=True)
+        if self._serving:
+            self._serving.close()
+            self._serving = None
 
     def unix(self, relative):
         return self.path / relative
 
 
 def make_base_prefix(wine, path):
-    """The prefix every scenario copies, created once with the test settings. The user's Desktop and
-    Documents become real folders instead of links into the scratch home, so every copy keeps its own
-    desktop."""
+    """The prefix every scenario copies, created once with the test settings (scripts/wine-env gives it
+    its own Desktop and Documents, so every copy keeps its own desktop)."""
     code, out = run(["bash", str(WINE_ENV), "prefix", str(path)], timeout=600)
     if code != 0:
         raise RuntimeError(f"cannot create the prefix {path}:\n{out}")
-    for link in Path(path).glob("drive_c/users/*/*"):
-        if link.is_symlink():
-            link.unlink()
-            link.mkdir()
     return Prefix(wine, path)
 
 
 def copy_prefix(source, path):
-    """A fresh copy of a prefix (cp -a keeps links and times; under a second for a whole prefix)."""
+    """A fresh copy of a prefix (cp -a keeps links and times; a few seconds for a whole prefix)."""
     remove_prefix_files(path)
     code, out = run(["cp", "-a", str(source), str(path)], timeout=300)
     if code != 0:
         raise RuntimeError(f"cp -a {source} {path} failed: {out}")
     Path(f"{path}.home").mkdir(parents=True, exist_ok=True)
+
+
+class SpareCopy:
+    """A copy of a prefix made in the background, at the lowest priority, while a scenario runs, for
+    the next one to take. The cp ends with this process, however that ends, so no copy goes on being
+    written after a run is gone."""
+
+    def __init__(self, source, path):
+        self.source = source
+        self.path = Path(path)
+        self.process = None
+
+    def start(self):
+        remove_prefix_files(self.path)
+        self.process = subprocess.Popen(["setpriv", "--pdeathsig", "KILL", "nice", "-n", "19", "cp", "-a",
+                                         str(self.source), str(self.path)], stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def take(self, path):
+        """Moves the finished copy to path; false when the copy failed."""
+        if self.process.wait() != 0:
+            return False
+        remove_prefix_files(path)
+        os.rename(self.path, path)
+        Path(f"{path}.home").mkdir(parents=True, exist_ok=True)
+        return True
+
+    def discard(self):
+        if self.process and self.process.poll() is None:
+            self.process.kill()
+        if self.process:
+            self.process.wait()
+        remove_prefix_files(self.path)
 
 
 def remove_prefix_files(path):
@@ -425,9 +505,69 @@ class Stop(AssertionError):
 
 # ---- the driver -----------------------------------------------------------------------------------------
 
+class ServingDriver:
+    """One e2e_driver.exe in serving mode: a command is a line of tab-separated arguments on its stdin,
+    answered by the command's output (stderr merged) and a line "\\x1e<exit code>". A command costs a
+    pipe round trip instead of a Wine process start."""
+
+    def __init__(self, loader, exe, env):
+        self.exe = exe
+        self.env = env
+        self.process = subprocess.Popen([loader, str(exe), "serve"], stdin=subprocess.PIPE,
+                                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env)
+        self._lines = queue.Queue()
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for line in self.process.stdout:
+            self._lines.put(line.decode("utf-8", "replace").replace("\r", ""))
+        self._lines.put(None)
+
+    def alive(self):
+        return self.process.poll() is None
+
+    def call(self, args, timeout):
+        """(exit code, output) as a process of its own would give them; 124 when the time is up (the
+        driver is then ended, and the next command starts another)."""
+        deadline = time.monotonic() + timeout
+        out = []
+        try:
+            self.process.stdin.write(("\t".join(args) + "\n").encode("utf-8"))
+            self.process.stdin.flush()
+            while True:
+                line = self._lines.get(timeout=max(0, deadline - time.monotonic()))
+                if line is None:
+                    return 125, "".join(out) + "the serving driver ended\n"
+                if line.startswith("\x1e"):
+                    return int(line[1:]), "".join(out)
+                out.append(line)
+        except queue.Empty:
+            self.close(wait=0)
+            return 124, "".join(out)
+        except OSError as error:
+            return 125, "".join(out) + f"the serving driver is gone ({error})\n"
+        except BaseException:
+            self.close(wait=0)
+            raise
+
+    def close(self, wait=5):
+        """The end of its input ends it; one still busy after wait seconds is ended by its PID."""
+        try:
+            self.process.stdin.close()
+        except OSError:
+            pass
+        try:
+            self.process.wait(wait)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+
+
 class Driver:
     """e2e_driver.exe (tests/e2e/driver.cpp) run inside a prefix: finds windows by caption (or
-    class:NAME), clicks, answers dialogs, reads controls, links and the process list."""
+    class:NAME), clicks, answers dialogs, reads controls, links, the registry and the process list.
+    Commands go to the prefix's serving driver; one that needs its own environment, or an argument the
+    serving protocol cannot carry (a tab or a line break), runs as a process of its own."""
 
     def __init__(self, prefix, exe):
         self.prefix = prefix
@@ -435,7 +575,11 @@ class Driver:
 
     def __call__(self, *args, timeout=30, **env):
         """(exit code, output with stderr, without CRs or the final newlines)."""
-        code, out = self.prefix.run(self.exe, *args, timeout=timeout, **env)
+        args = [str(a) for a in args]
+        if env or any("\t" in a or "\n" in a for a in args):
+            code, out = self.prefix.run(self.exe, *args, timeout=timeout, **env)
+        else:
+            code, out = self.prefix.serving(self.exe).call(args, timeout)
         return code, out.rstrip("\n")
 
     def out(self, *args):

@@ -5,10 +5,8 @@ import filecmp
 import math
 import os
 import pwd
-import re
 from pathlib import Path
 
-import snapshot
 from harness import Driver, Setup, Stop, screenshot, wait_until
 
 WIZARD = "Install manager"
@@ -126,7 +124,7 @@ class Scene:
 
     def wait_enabled(self, button, timeout=20):
         """Until the wizard shows it visible and enabled (a step may still run)."""
-        return wait_until(lambda: self.state(button).startswith("visible=1 enabled=1"), timeout, 0.2)
+        return wait_until(lambda: self.state(button).startswith("visible=1 enabled=1"), timeout)
 
     def settled_items(self, expected, timeout=10):
         last = [None]
@@ -185,23 +183,13 @@ class Scene:
         return self.prefix.run("reg", *args)[0] == 0
 
     def reg_value(self, key, name):
-        """The data of one value (name "/ve": the default value) as a Unicode registry client reads it,
-        or "": from `reg export`, which writes UTF-16, where `reg query` prints through the console's
-        code page (a name in another script as "?"). A DWORD as `reg query` prints it (0x1). An export
-        that fails is tried again for a while: seen while the started program was coming up."""
-        export = self.prefix.home / "value.reg"
-        export.unlink(missing_ok=True)
-        windows_path = "Z:" + str(export).replace("/", "\\")
-        if not wait_until(lambda: self.reg("export", key, windows_path, "/y"), 1.5, 0.5):
-            return ""
-        values = next(iter(snapshot.read_export(str(export)).values()), {})
-        data = values.get("@" if name == "/ve" else f'"{name}"', "")
-        if data.startswith("dword:"):
-            return hex(int(data[6:], 16))
-        return re.sub(r'\\(.)', r"\1", data[1:-1])
+        """The data of one value (name "/ve": the default value) as a Unicode registry client reads it
+        (names in any script whole), a DWORD as `reg query` prints it (0x1); "" when it is missing."""
+        code, out = self.drv("reg-get", key, name)
+        return out if code == 0 else ""
 
     def reg_key_exists(self, key):
-        return self.prefix.run("reg", "query", key)[0] == 0
+        return self.drv.ok("reg-get", key)
 
     # ---- the outcome ----
 
@@ -269,6 +257,8 @@ class Scene:
         self.shot("agreement")
         self.click("I'm agree")
         self.click("Next")
+        if not self.wait_enabled("Install"):  # typed into and photographed once it is up
+            self.fail("folder page appears")
         if self.folder_win != FOLDER_WIN:  # typed: WM_SETTEXT as Unicode, as typing sends it
             self.drv("set-text", WIZARD, "Edit", 1, self.folder_win.rstrip("\\"))
         self.shot("folder")

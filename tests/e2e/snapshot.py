@@ -1,19 +1,20 @@
 #!/usr/bin/env python3
 """Snapshots of a Wine prefix for the fault suite: what changed, and whether all of it was ours to change.
 
-  snapshot.py take <prefix> <out.json> <export.reg>...
+  snapshot.py take <prefix> <out.json> <registry file>...
       Records every file and folder of the prefix (type, size, modification time, link target) and every
-      key and value of the given `wine reg export` files.
+      key and value of the given registry files (`wine reg export` files or hives saved by RegSaveKey).
   snapshot.py diff <before.json> <after.json> [--all] [--allow-file PATH]... [--allow-key KEY]...
       Prints each change (with --all, also those inside the allowed places) outside the allowed paths and keys (a path or key allows itself and everything
       below it; keys compare case-insensitively, as Windows does) and a closing line
       "compared A files, B keys; changed: F files, K keys; outside: N". Exits 1 when anything changed outside.
 
 The registry hives themselves (system.reg, user.reg, userdef.reg) are left out of the file list: their
-contents are compared through the exports instead.
+contents are compared through the registry files instead.
 """
 import json
 import os
+import re
 import sys
 
 HIVES = {"system.reg", "user.reg", "userdef.reg", ".update-timestamp"}
@@ -41,10 +42,29 @@ def file_entries(prefix):
     return entries
 
 
+# The root a hive file saved by Wine names in its header (";; All keys relative to REGISTRY\\Machine").
+HIVE_ROOTS = {"machine": "HKEY_LOCAL_MACHINE", "user": "HKEY_CURRENT_USER"}
+
+
+def hive_path(escaped):
+    """A key path as Wine's hive files write it ("Software\\Classes", "\x4e00" for a UTF-16 unit beyond
+    ASCII), unescaped."""
+    text = re.sub(r"\\(x[0-9a-fA-F]{1,4}|.)",
+                  lambda m: chr(int(m.group(1)[1:], 16)) if len(m.group(1)) > 1 else m.group(1), escaped)
+    return text.encode("utf-16-le", "surrogatepass").decode("utf-16-le")
+
+
 def read_export(path):
-    """Keys of a regedit export (UTF-16 with BOM, or plain text) mapped to their value lines."""
-    raw = open(path, "rb").read()
+    """Keys of a regedit export (UTF-16 with BOM, or plain text) or of a hive file saved by Wine
+    (RegSaveKey: "[Key\\Path] <time>" lines, key paths relative to the saved root, keys that only have
+    subkeys left out) mapped to their value lines. Both give every key with its parents, from the root
+    down."""
+    with open(path, "rb") as f:
+        raw = f.read()
     text = raw.decode("utf-16") if raw[:2] in (b"\xff\xfe", b"\xfe\xff") else raw.decode("utf-8", "replace")
+    root = re.match(r"WINE REGISTRY Version 2\r?\n;; All keys relative to (?:\\\\)?Registry\\\\(\w+)", text, re.I)
+    if root:
+        root = HIVE_ROOTS[root.group(1).lower()]
     keys, current, pending = {}, None, ""
     for line in text.splitlines():
         if pending:
@@ -52,7 +72,11 @@ def read_export(path):
         if line.endswith("\\") and not line.startswith("["):
             pending = line[:-1]
             continue
-        if line.startswith("[") and line.endswith("]"):
+        saved = re.fullmatch(r"\[(.*)\] \d+", line) if root else None
+        if saved:
+            current = "\\".join(filter(None, (root, hive_path(saved.group(1)))))
+            keys.setdefault(current, {})
+        elif line.startswith("[") and line.endswith("]"):
             current = line[1:-1]
             keys.setdefault(current, {})
         elif current is not None and "=" in line:
@@ -60,6 +84,10 @@ def read_export(path):
             if name.startswith("#"):  # Wine's time stamps of a key, not a value
                 continue
             keys[current][name] = data
+    for key in list(keys):
+        while "\\" in key:
+            key = key.rsplit("\\", 1)[0]
+            keys.setdefault(key, {})
     return keys
 
 

@@ -484,7 +484,7 @@ def test_program_deleted_before_finish(fault):
     s.that("reported once", not s.drv.wait_window("Error", 0))
     s.that("Setup.exe ends", ended)
     report = viewer / "report.txt"
-    wait_until(lambda: report.is_file() and report.stat().st_size > 0, 10, 0.2)
+    wait_until(lambda: report.is_file() and report.stat().st_size > 0, 10)
     opened = report.read_bytes().decode("latin-1").replace("\r", "").split("\n")[0] if report.is_file() else ""
     # The installer asks for "...\\Help\TorvekKELHelp.pdf"; the shell hands the viewer the path normalised.
     s.equal("the manual was opened", opened, f'"C:\\viewer\\viewer.exe" "{FOLDER_WIN}Help\\TorvekKELHelp.pdf"')

@@ -56,11 +56,15 @@ def relay(checks, label, out, what):
             checks.say(line)
 
 
+def fuzzing(paths):
+    return [harness.ROOT / "scripts" / "fuzz", "--seconds", os.environ.get("FUZZ_SECONDS", "3")]
+
+
 @pytest.mark.scenario("hardening")
 @pytest.mark.timeout(3600)  # the first run builds the fuzzers and an instrumented libjpeg
-def test_fuzzers(checks, run_state):
-    fuzz = harness.ROOT / "scripts" / "fuzz"
-    code, out = harness.run([str(fuzz), "--seconds", os.environ.get("FUZZ_SECONDS", "3")], timeout=3500)
+@pytest.mark.background.with_args(fuzzing)
+def test_fuzzers(checks, run_state, background):
+    code, out = background.result(timeout=3500)
     relay(checks, "", out, "scripts/fuzz")
     runs = re.search(r"^fuzz executions: (\d+)$", out, re.M)
     run_state.figures.fuzz_runs = int(runs.group(1)) if runs else 0

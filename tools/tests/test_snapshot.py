@@ -39,6 +39,33 @@ class ReadExportTest(unittest.TestCase):
                 self.assertEqual(keys["HKEY_LOCAL_MACHINE\\Software\\Classes\\.rcx"], {"@": '"Other"'})
 
 
+# The same keys as EXPORT, as Wine saves them (RegSaveKey of HKLM): paths relative to the root, escaped;
+# a key that only has subkeys left out; a time stamp on every key line.
+SAVED = (
+    "WINE REGISTRY Version 2\n"
+    ";; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n\n"
+    "[Software\\\\Classes\\\\.rc] 1700000000\n"
+    "#time=1d9f0c8a1b2c3d4\n"
+    '@="TorvekPellum.rc"\n'
+    '"Content Type"=hex(2):43,00,3a,00,\\\n'
+    "  5c,00,00,00\n\n"
+    "[Software\\\\Classes\\\\.rcx] 1700000001\n"
+    '@="Other"\n\n'
+    "[Software\\\\\\x41f\\x440\\x43e\\x433\\x440\\x430\\x43c\\x43c\\x44b 7] 1700000002\n"
+)
+
+
+class ReadSavedHiveTest(unittest.TestCase):
+    def test_the_same_keys_and_values_as_an_export(self):
+        with tempfile.TemporaryDirectory() as d:
+            saved = snapshot.read_export(write_export(d, SAVED, utf16=False))
+            exported = snapshot.read_export(write_export(d, EXPORT, utf16=False))
+        self.assertEqual(saved.pop("HKEY_LOCAL_MACHINE\\Software\\Программы 7"), {})
+        self.assertEqual(saved, exported)
+        self.assertEqual(sorted(saved)[:3], ["HKEY_LOCAL_MACHINE", "HKEY_LOCAL_MACHINE\\Software",
+                                             "HKEY_LOCAL_MACHINE\\Software\\Classes"])
+
+
 class DiffTest(unittest.TestCase):
     def run_diff(self, before, after, files=(), keys=()):
         with tempfile.TemporaryDirectory() as d:
